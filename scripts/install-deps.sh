@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package that Ziffa's build, tests and
+# benchmarks need, and generates the pl_PL.UTF-8 locale that the locale tests use.
+# Runs apt-get update only when there is something to install.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config make
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev
+  fonts-liberation fonts-dejavu-core
+  xvfb xauth imagemagick x11-utils
+  locales
+  desktop-file-utils appstream
+)
+if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
+  packages+=(clang)
+fi
+
+as_root() {
+  if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "Installing: ${missing[*]}" >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
+  echo "Generating the pl_PL.UTF-8 locale" >&2
+  as_root localedef -i pl_PL -f UTF-8 pl_PL.UTF-8 >&2
+fi
