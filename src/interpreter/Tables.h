@@ -51,8 +51,14 @@ long double CheckedMultiply(long double a, long double b);
 long double CheckedDivide(long double a, long double b);
 
 // The comparisons with zero as the evaluator makes them: a NaN counts as equal to 0 and as below 0.
-inline bool EqualsZero(long double v) { return v == 0 || v != v; }
-inline bool BelowZero(long double v) { return v < 0 || v != v; }
-inline bool AboveOne(long double v) { return v > 1; }
+inline bool EqualsZero(long double v) {
+    return v == 0 || v != v;
+}
+inline bool BelowZero(long double v) {
+    return v < 0 || v != v;
+}
+inline bool AboveOne(long double v) {
+    return v > 1;
+}
 
 } // namespace ziffa

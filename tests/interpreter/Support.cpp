@@ -1,0 +1,15 @@
+#include "Support.h"
+
+#include "interpreter/Evaluator.h"
+
+namespace ziffa::test {
+
+SeparatorScope::SeparatorScope(char separator) : saved_(ExprDecimalSeparator) {
+    ExprDecimalSeparator = separator;
+}
+
+SeparatorScope::~SeparatorScope() {
+    ExprDecimalSeparator = saved_;
+}
+
+} // namespace ziffa::test
