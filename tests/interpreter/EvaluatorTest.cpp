@@ -250,3 +250,21 @@ TEST(Evaluator, CommaSeparator) {
 
 } // namespace
 } // namespace ziffa
+
+namespace ziffa {
+namespace {
+
+// Deep nesting and long chains end in a value or a clear fault, never in a stack overflow.
+TEST(Evaluator, DeepTextsDoNotCrash) {
+    const std::string nested = std::string(6000, '(') + "1" + std::string(6000, ')');
+    const Outcome n = Eval(nested);
+    EXPECT_TRUE(n.code == 7 || (n.code == 0 && n.value == 1)) << n.code;
+    std::string chain = "1";
+    for (int i = 0; i < 6000; ++i)
+        chain += "+1";
+    const Outcome c = Eval(chain);
+    EXPECT_TRUE(c.code == 7 || (c.code == 0 && c.value == 6001)) << c.code;
+}
+
+} // namespace
+} // namespace ziffa
