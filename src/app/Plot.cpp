@@ -1,0 +1,143 @@
+#include "app/Plot.h"
+
+#include "app/Headless.h"
+#include "components/Graph3d.h"
+#include "forms/ChartLook.h"
+#include "interpreter/Codepage.h"
+#include "interpreter/Evaluator.h"
+#include "interpreter/FloatFault.h"
+#include "interpreter/Tables.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QString>
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+
+namespace ziffa {
+
+namespace {
+
+struct PlotOptions {
+    std::optional<std::string> function;
+    std::optional<std::string> output;
+    std::optional<std::string> points;
+    int width = 556;
+    int height = 424;
+};
+
+struct PlotUsageError {
+    std::string message;
+};
+
+// Reads "WxH" with both sides positive and at most 16384 pixels.
+bool ParseSize(const std::string &text, int &width, int &height) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos)
+        return false;
+    auto number = [](std::string_view s, int &value) {
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
+        return r.ec == std::errc() && r.ptr == s.data() + s.size() && value > 0 && value <= 16384;
+    };
+    const std::string_view all(text);
+    return number(all.substr(0, x), width) && number(all.substr(x + 1), height);
+}
+
+PlotOptions ParsePlot(std::span<const std::string> args) {
+    PlotOptions options;
+    auto value = [&](std::size_t &i, const char *name) -> const std::string & {
+        if (i + 1 >= args.size())
+            throw PlotUsageError{std::string(name) + " needs an argument"};
+        return args[++i];
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--plot")
+            options.function = value(i, "--plot");
+        else if (a == "--output")
+            options.output = value(i, "--output");
+        else if (a == "--points")
+            options.points = value(i, "--points");
+        else if (a == "--size") {
+            if (!ParseSize(value(i, "--size"), options.width, options.height))
+                throw PlotUsageError{"--size takes WIDTHxHEIGHT, for example 556x424"};
+        } else
+            throw PlotUsageError{"unknown argument: " + a};
+    }
+    if (!options.function && !options.points)
+        throw PlotUsageError{"--plot needs a function"};
+    if (!options.output)
+        throw PlotUsageError{"--output is missing"};
+    return options;
+}
+
+int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
+    TGraph3D graph;
+    graph.resize(options.width, options.height);
+    ApplyChartLook(graph);
+    graph.g3D_cleargraph();
+    if (options.points) {
+        graph.g3D_pointfun_autosize = true;
+        if (graph.g3D_drawfrompoints(*options.points) != 0) {
+            err << "ziffa: cannot open the points file " << *options.points << '\n';
+            return StatusFault;
+        }
+    } else {
+        const std::string text = NormalizeExpression(Utf8ToCp1250(*options.function));
+        const int code = graph.g3D_drawfromfunction(text);
+        if (code != 0) {
+            out << Cp1250ToUtf8("B\xA3\xA5" "D: ") << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
+            err << Cp1250ToUtf8(text) << '\n'
+                << std::string(static_cast<std::size_t>(std::max(graph.g3D_errorposition(), 0)),
+                               ' ')
+                << "^\n";
+            return StatusFault;
+        }
+    }
+    if (!graph.Bitmap().save(QString::fromStdString(*options.output), "PNG")) {
+        err << "ziffa: cannot write " << *options.output << '\n';
+        return StatusFault;
+    }
+    return StatusOk;
+}
+
+} // namespace
+
+std::string PlotUsage() {
+    return "  ziffa --plot FUNCTION --output FILE.png [--size WxH] [--points FILE]\n"
+           "                                          draw the surface of a function of x and y\n"
+           "                                          (or the points of a file of number triples)\n"
+           "                                          into a PNG file, without a display\n";
+}
+
+bool IsPlotCommandLine(std::span<const std::string> args) {
+    for (const std::string &a : args)
+        if (a == "--plot" || a == "--points")
+            return true;
+    return false;
+}
+
+int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
+            std::ostream &out, std::ostream &err) {
+    PlotOptions options;
+    try {
+        options = ParsePlot(args);
+    } catch (const PlotUsageError &e) {
+        err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
+        return StatusUsage;
+    }
+    // A picture needs no display: Qt's offscreen platform draws the same pixels.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ExprDecimalSeparator = decimalSeparator;
+    try {
+        return Draw(options, out, err);
+    } catch (const FloatFault &fault) {
+        err << "ziffa: " << fault.what() << '\n';
+        return StatusFloatFault;
+    }
+}
+
+} // namespace ziffa
