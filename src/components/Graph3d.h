@@ -121,7 +121,7 @@ private:
     void drawhoriz();
     void drawvert();
     template <bool Horizontal> void DrawFamily();
-    void Evaluate();
+    long double Evaluate();
 
     int g3D_errorposition_ = 0;
     std::string_view g3D_errormessage_;

@@ -180,6 +180,7 @@ TCanvas &TImage::Canvas() {
 
 QImage &TImage::WritableBitmap() {
     if (!hasPicture_) {
+        SyncAlign();
         hasPicture_ = true;
         canvas_.Reset();
         bitmap_ = QImage(std::max(width(), 0), std::max(height(), 0), QImage::Format_RGB32);
@@ -212,6 +213,11 @@ void TImage::FollowParent() {
     }
     if (parent)
         setGeometry(parent->rect());
+}
+
+void TImage::SyncAlign() {
+    if (align_ == TAlign::alClient && parentWidget() && geometry() != parentWidget()->rect())
+        setGeometry(parentWidget()->rect());
 }
 
 bool TImage::eventFilter(QObject *watched, QEvent *event) {

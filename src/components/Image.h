@@ -95,6 +95,10 @@ public:
     void SetAlign(TAlign align);
 
 protected:
+    // Puts a client-aligned control over its parent's client area now; a hidden parent's
+    // resize reaches the control only when the parent is shown, so drawing calls this first.
+    void SyncAlign();
+
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
