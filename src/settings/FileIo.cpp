@@ -207,13 +207,9 @@ void ReplaceThroughTempFile(const fs::path &target, TempFile &temp, const struct
     SyncFolder(FolderOf(target));
 }
 
-// The fallback where the folder takes no new file: rewrites the existing file itself. The space
-// for the new contents is reserved first, so a full disk fails before any old byte is changed.
-void RewriteInPlace(const fs::path &target, std::string_view contents, std::error_code whyNoTemp) {
-    FileDescriptor fd = Open(target, O_WRONLY | O_NONBLOCK);
-    if (!fd.valid()) {
-        throw FileError(target, "Cannot write", whyNoTemp);
-    }
+// The fallback where the folder takes no temporary file: writes the file itself. The space for
+// the new contents is reserved first, so a full disk fails before any old byte is changed.
+void WriteThroughDescriptor(const fs::path &target, FileDescriptor &fd, std::string_view contents) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
         throw FileError(target, "Cannot write", LastError());
@@ -237,6 +233,29 @@ void RewriteInPlace(const fs::path &target, std::string_view contents, std::erro
     }
     if (auto error = fd.Close()) {
         throw FileError(target, "Cannot write", error);
+    }
+}
+
+void WriteDirectly(const fs::path &target, std::string_view contents, bool exists,
+                   std::error_code whyNoTemp) {
+    if (exists) {
+        FileDescriptor fd = Open(target, O_WRONLY | O_NONBLOCK);
+        if (!fd.valid()) {
+            throw FileError(target, "Cannot write", whyNoTemp);
+        }
+        WriteThroughDescriptor(target, fd, contents);
+        return;
+    }
+    FileDescriptor fd = Open(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (!fd.valid()) {
+        throw FileError(target, "Cannot write", whyNoTemp);
+    }
+    try {
+        WriteThroughDescriptor(target, fd, contents);
+    } catch (...) {
+        // The file is new: a part of it is worth nothing.
+        ::unlink(target.c_str());
+        throw;
     }
 }
 
@@ -309,10 +328,8 @@ void ReplaceFile(const fs::path &file, std::string_view contents) {
     TempFile temp(FolderOf(target), target.filename().native(), 0666);
     if (temp.valid()) {
         ReplaceThroughTempFile(target, temp, exists ? &old : nullptr, contents);
-    } else if (exists) {
-        RewriteInPlace(target, contents, temp.error());
     } else {
-        throw FileError(target, "Cannot write", temp.error());
+        WriteDirectly(target, contents, exists, temp.error());
     }
 }
 

@@ -43,8 +43,10 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path &file,
 // one, whole. Writes a temporary file beside it, flushes it to disk and renames it over the old
 // file, keeping the old file's permissions (and owner, where allowed). A symbolic link is written
 // through: its final target is replaced and the link stays. Where no temporary file can be made
-// beside it but the file itself is writable, the file is rewritten in place, after reserving the
-// space for the new contents. Throws FileError on any failure; the temporary file is removed.
+// beside it (a folder that takes no new files, a name too long for one) but the file itself can
+// be written, the file is written directly, after reserving the space for the new contents; the
+// rare failure past that point (a crash, or a file system that over-commits space) can leave it
+// partly written. Throws FileError on any failure; the temporary file is removed.
 void ReplaceFile(const std::filesystem::path &file, std::string_view contents);
 
 // Whether a new file can be created in a folder: a real probe that creates and removes an empty

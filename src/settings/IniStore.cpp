@@ -160,7 +160,7 @@ void IniStore::Parse() {
             continue;
         }
         Section &section = sections_[*current];
-        const std::size_t equals = line.find('=');
+        const std::size_t equals = line.front() == ';' ? std::string_view::npos : line.find('=');
         if (equals == std::string_view::npos) {
             section.lines.push_back(Line{line, {}, nullptr, false});
             continue;

@@ -1,0 +1,255 @@
+#include "settings/FileIo.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "TempFolder.h"
+
+namespace ziffa {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
+
+mode_t ModeOf(const fs::path &file) {
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> NamesIn(const fs::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sets the process's umask for a scope.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : old_(::umask(mask)) {}
+    ~Umask() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+// Limits the size of any file the process writes for a scope, so that a write fails part-way as
+// on a full disk (with EFBIG instead of ENOSPC).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// A file name of NAME_MAX characters: the file can be made, a longer temporary name beside it
+// can't, even for root.
+std::string LongestName() {
+    return std::string(NAME_MAX - 4, 'n') + ".ini";
+}
+
+TEST(ReplaceFile, NewFileTakesItsPermissionsFromTheUmask) {
+    const std::vector<std::pair<mode_t, mode_t>> cases = {{022, 0644}, {077, 0600}, {002, 0664}};
+    for (const auto &[mask, mode] : cases) {
+        SCOPED_TRACE(mask);
+        TempFolder folder;
+        const Umask scope(mask);
+        ReplaceFile(folder / "s.ini", "new");
+        EXPECT_EQ(ReadBytes(folder / "s.ini"), "new");
+        EXPECT_EQ(ModeOf(folder / "s.ini"), mode);
+        EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"});
+    }
+}
+
+TEST(ReplaceFile, KeepsTheOldFilesPermissions) {
+    for (const mode_t mode : {0600, 0640, 0604, 0755, 0444, 0666}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const auto file = folder / "s.ini";
+        WriteBytes(file, "old contents");
+        ASSERT_EQ(::chmod(file.c_str(), mode), 0);
+        ReplaceFile(file, "new");
+        EXPECT_EQ(ReadBytes(file), "new");
+        EXPECT_EQ(ModeOf(file), mode);
+        EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"});
+    }
+}
+
+struct LinkCase {
+    const char *label;
+    std::vector<std::pair<std::string, std::string>> links; // link name, what it points to
+    std::string target;                                     // the file finally written
+    bool targetExists;
+};
+
+TEST(ReplaceFile, WritesThroughSymbolicLinks) {
+    const std::vector<LinkCase> cases = {
+        {"relative link", {{"s.ini", "real.ini"}}, "real.ini", true},
+        {"link into another folder", {{"s.ini", "sub/real.ini"}}, "sub/real.ini", true},
+        {"chain of links",
+         {{"s.ini", "second.ini"}, {"second.ini", "sub/real.ini"}},
+         "sub/real.ini",
+         true},
+        {"dangling link", {{"s.ini", "sub/new.ini"}}, "sub/new.ini", false},
+    };
+    for (const LinkCase &c : cases) {
+        SCOPED_TRACE(c.label);
+        TempFolder folder;
+        fs::create_directory(folder / "sub");
+        if (c.targetExists) {
+            WriteBytes(folder / c.target, "old");
+            ASSERT_EQ(::chmod((folder / c.target).c_str(), 0640), 0);
+        }
+        for (const auto &[link, to] : c.links) {
+            fs::create_symlink(to, folder / link);
+        }
+        ReplaceFile(folder / "s.ini", "new");
+        for (const auto &[link, to] : c.links) {
+            EXPECT_TRUE(fs::is_symlink(folder / link)) << link;
+        }
+        EXPECT_EQ(ReadBytes(folder / c.target), "new");
+        if (c.targetExists) {
+            EXPECT_EQ(ModeOf(folder / c.target), 0640);
+        }
+    }
+}
+
+TEST(ReplaceFile, AbsoluteLink) {
+    TempFolder folder;
+    WriteBytes(folder / "real.ini", "old");
+    fs::create_symlink(folder / "real.ini", folder / "s.ini");
+    ReplaceFile(folder / "s.ini", "new");
+    EXPECT_TRUE(fs::is_symlink(folder / "s.ini"));
+    EXPECT_EQ(ReadBytes(folder / "real.ini"), "new");
+}
+
+TEST(ReplaceFile, FailureLeavesWhatStoodThere) {
+    TempFolder folder;
+    fs::create_directory(folder / "folder.ini");
+    WriteBytes(folder / "folder.ini" / "inside", "kept");
+    WriteBytes(folder / "plain", "a file where a folder should be");
+    fs::create_symlink("loop.ini", folder / "loop.ini");
+    const std::vector<fs::path> cases = {folder / "folder.ini", folder / "plain" / "s.ini",
+                                         folder / "missing" / "s.ini", folder / "loop.ini"};
+    for (const fs::path &file : cases) {
+        SCOPED_TRACE(file.string());
+        EXPECT_THROW(ReplaceFile(file, "new"), FileError);
+    }
+    EXPECT_EQ(ReadBytes(folder / "folder.ini" / "inside"), "kept");
+    EXPECT_EQ(ReadBytes(folder / "plain"), "a file where a folder should be");
+    EXPECT_EQ(NamesIn(folder.path()),
+              (std::vector<std::string>{"folder.ini", "loop.ini", "plain"}));
+}
+
+TEST(ReplaceFile, WriteFailingPartWayKeepsTheOldFileWhole) {
+    TempFolder folder;
+    const auto file = folder / "s.ini";
+    const std::string old = "[Calculator]\nWidth=500\n\n";
+    WriteBytes(file, old);
+    {
+        const FileSizeLimit limit(4096);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+    }
+    EXPECT_EQ(ReadBytes(file), old);
+    EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"}) << "no temporary left";
+}
+
+TEST(ReplaceFile, WritesDirectlyWhereNoTemporaryFileFits) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "new contents"},
+        {"a longer old text that is cut to the new length", "short"},
+        {"old", ""},
+    };
+    for (const auto &[old, contents] : cases) {
+        SCOPED_TRACE(old);
+        TempFolder folder;
+        const auto file = folder / LongestName();
+        WriteBytes(file, old);
+        ASSERT_EQ(::chmod(file.c_str(), 0604), 0);
+        ReplaceFile(file, contents);
+        EXPECT_EQ(ReadBytes(file), contents);
+        EXPECT_EQ(ModeOf(file), 0604);
+        EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{LongestName()});
+    }
+}
+
+TEST(ReplaceFile, DirectWriteCreatesAMissingFile) {
+    TempFolder folder;
+    const auto file = folder / LongestName();
+    ReplaceFile(file, "new");
+    EXPECT_EQ(ReadBytes(file), "new");
+}
+
+TEST(ReplaceFile, DirectWriteReservesSpaceBeforeTouchingTheOldFile) {
+    TempFolder folder;
+    const auto file = folder / LongestName();
+    WriteBytes(file, "old contents");
+    {
+        const FileSizeLimit limit(4096);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+    }
+    EXPECT_EQ(ReadBytes(file), "old contents");
+}
+
+TEST(ReplaceFile, FailedDirectCreationLeavesNoPartialFile) {
+    TempFolder folder;
+    const auto file = folder / LongestName();
+    {
+        const FileSizeLimit limit(4096);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+    }
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(ReadWholeFile, ReadsEveryByteOrNothing) {
+    TempFolder folder;
+    std::string bytes;
+    for (int i = 0; i < 70000; ++i) {
+        bytes += static_cast<char>(i * 7);
+    }
+    WriteBytes(folder / "bytes", bytes);
+    EXPECT_EQ(ReadWholeFile(folder / "bytes"), bytes);
+    WriteBytes(folder / "empty", "");
+    EXPECT_EQ(ReadWholeFile(folder / "empty"), std::string());
+    EXPECT_EQ(ReadWholeFile(folder / "absent"), std::nullopt);
+    fs::create_symlink("absent", folder / "dangling");
+    EXPECT_EQ(ReadWholeFile(folder / "dangling"), std::nullopt);
+    EXPECT_THROW(ReadWholeFile(folder / "bytes", 1000), FileError);
+    EXPECT_THROW(ReadWholeFile("/dev/zero"), FileError) << "a device is no settings file";
+}
+
+TEST(CanCreateFilesIn, ProbesTheFolder) {
+    TempFolder folder;
+    WriteBytes(folder / "plain", "x");
+    EXPECT_TRUE(CanCreateFilesIn(folder.path()));
+    EXPECT_FALSE(CanCreateFilesIn(folder / "plain"));
+    EXPECT_FALSE(CanCreateFilesIn(folder / "missing"));
+    EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"plain"}) << "the probe is removed";
+}
+
+} // namespace
+} // namespace ziffa
