@@ -1,13 +1,53 @@
 #include "app/Application.h"
 
+#include "forms/HandlerGuard.h"
+#include "forms/Unit1.h"
+#include "forms/Unitvariables.h"
+#include "forms/Unitwykres.h"
+
 #include <QApplication>
 
 namespace ziffa {
 
-// Placeholder until the windows exist.
-int RunApplication(int &argc, char **argv) {
-    QApplication app(argc, argv);
+namespace {
+
+// The application object. Every handler reports its own exceptions; one that still reaches the
+// loop (from Qt's own code, say) is reported here, and the loop goes on.
+class ZiffaApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override {
+        bool handled = false;
+        RunGuarded([&] { handled = QApplication::notify(receiver, event); });
+        return handled;
+    }
+};
+
+} // namespace
+
+int RunStartup(const std::function<void()> &startAndLoop) {
+    RunGuarded(startAndLoop);
     return 0;
+}
+
+int RunApplication(int &argc, char **argv) {
+    ZiffaApplication application(argc, argv);
+    // The name under which the desktop lists the running program; the window says "Ziffa 3.2".
+    QCoreApplication::setApplicationName(QStringLiteral("Ziffa 3.1"));
+    // The calculator window ends the program when it closes; no other window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RunStartup([] {
+        QStringList commandLine = QCoreApplication::arguments();
+        commandLine.removeFirst();
+        TFormZiffa formZiffa(commandLine);
+        TFormVariables formVariables;
+        TFormWykres formWykres;
+        formZiffa.show();
+        if (formZiffa.isHidden())
+            return; // closed while it was first shown ("exit" on the command line)
+        QApplication::exec();
+    });
 }
 
 } // namespace ziffa

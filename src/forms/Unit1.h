@@ -1,0 +1,122 @@
+#pragma once
+
+#include "forms/KeyMapping.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <string>
+#include <string_view>
+
+class QCloseEvent;
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace ziffa {
+
+class Anchors;
+
+// The calculator window: a narrow, always-on-top bar with the expression box, the result field,
+// the calculate and copy buttons and a row of flat buttons underneath (reset, information,
+// variables, chart, and the two memory slots). It is the program's main window: closing it ends
+// the application.
+class TFormZiffa : public QWidget {
+    Q_OBJECT
+public:
+    // commandLine: the program's arguments after its name; the first one, if any, is calculated
+    // when the window is first shown.
+    explicit TFormZiffa(QStringList commandLine = {});
+    ~TFormZiffa() override;
+
+    TFormZiffa(const TFormZiffa &) = delete;
+    TFormZiffa &operator=(const TFormZiffa &) = delete;
+
+    // ---- Controls, owned by the window.
+    QWidget *PanelOblicz;
+    QLabel *Label3;
+    QComboBox *ComboBoxExpression;
+    QPushButton *ButtonCalculate;
+    QLabel *Label1;
+    QLineEdit *EditResult;
+    QPushButton *ButtonCopy;
+    QWidget *PanelWykres;
+    QLabel *Label4;
+    QComboBox *ComboBoxFun;
+    QPushButton *ButtonDraw;
+    QToolButton *SpeedButton1; // "&Zeruj"
+    QToolButton *SpeedButton6; // "?"
+    QToolButton *SpeedButton7; // "Zmienne"
+    QToolButton *SpeedButton8; // "Wykres"
+    QToolButton *SpeedButton2; // ">M1"
+    QToolButton *SpeedButton3; // "M1>"
+    QToolButton *SpeedButton4; // ">M2"
+    QToolButton *SpeedButton5; // "M2>"
+    QPushButton *ButtonClose;
+
+    // ---- The memory slots: result texts, 8-bit Windows-1250, exactly as they were taken.
+    std::string MemorySlot1;
+    std::string MemorySlot2;
+
+    // ---- Handlers and operations.
+    void FormShow();
+    void FormClose();
+    void FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift);
+    void ButtonCalculateClick();
+    void ButtonCloseClick();
+    void EditResultChange();
+    void ButtonCopyClick();
+    void SpeedButton1Click(); // reset
+    void SpeedButton2Click(); // store into slot 1
+    void SpeedButton3Click(); // recall slot 1
+    void SpeedButton4Click(); // store into slot 2
+    void SpeedButton5Click(); // recall slot 2
+    void SpeedButton6Click(); // information window
+    void SpeedButton7Click(); // variables window
+    void SpeedButton8Click(); // chart mode
+    // The plot request; a null sender is the silent re-run of the chart window's timer.
+    void ButtonDrawClick(QObject *sender);
+
+    void StoreMemory1(std::string_view text);
+    void StoreMemory2(std::string_view text);
+    void ShowVariablesWindow(bool down);
+    void SetChartMode(bool on);
+    // The reset while the chart row is shown: empties the function box and clears the graph.
+    void ChartModeReset();
+
+    // Whether the result field shows an error line (its text is pure red).
+    bool ResultShowsError() const;
+    // Whether the chart mode can be entered at all: the "Wykres" button is not hidden.
+    bool ChartGateOpen() const;
+
+protected:
+    void setVisible(bool visible) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildCalculationRow();
+    void BuildChartRow();
+    void BuildBottomRow();
+    void FormCreate();
+    // The steps of FormShow that place the windows; the settings file supplies these places.
+    void PlaceWindows();
+    void RunCommandLine();
+    bool FormKeyPress(const QKeyEvent &event);
+    // F5 and F6: flip the button's down state, then run its click handler.
+    void ToggleVariables();
+    void ToggleChart();
+    void SetResult(const QColor &colour, const QString &text);
+
+    QStringList commandLine_;
+    Anchors *anchors_;
+    bool shown_ = false;
+    bool closed_ = false;
+};
+
+// The calculator window while it exists.
+extern TFormZiffa *FormZiffa;
+
+} // namespace ziffa

@@ -1,0 +1,91 @@
+// The calculator window's chart row: the switch between the calculation row and the chart row,
+// the plot request and the reset of the chart row. All of it stands behind the "Wykres" button:
+// while that button is hidden, every entry returns at once.
+#include "forms/Unit1.h"
+
+#include "components/Graph3d.h"
+#include "forms/History.h"
+#include "forms/Reporter.h"
+#include "forms/TextConvert.h"
+#include "forms/Unitvariables.h"
+#include "forms/Unitwykres.h"
+#include "interpreter/Evaluator.h"
+#include "interpreter/Tables.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace ziffa {
+
+bool TFormZiffa::ChartGateOpen() const {
+    return SpeedButton8->isVisibleTo(this);
+}
+
+void TFormZiffa::SetChartMode(bool on) {
+    if (!ChartGateOpen())
+        return;
+    SpeedButton8->setChecked(on);
+    PanelWykres->setVisible(on);
+    PanelOblicz->setVisible(!on);
+    if (on) {
+        if (FormWykres)
+            FormWykres->show();
+        ComboBoxFun->setFocus();
+    } else {
+        if (FormWykres)
+            FormWykres->hide();
+        ComboBoxExpression->setFocus();
+    }
+}
+
+void TFormZiffa::SpeedButton8Click() {
+    if (ChartGateOpen())
+        SetChartMode(SpeedButton8->isChecked());
+}
+
+void TFormZiffa::ButtonDrawClick(QObject *sender) {
+    if (!ChartGateOpen())
+        return;
+    QLineEdit &edit = *ComboBoxFun->lineEdit();
+    const int selectionStart =
+        edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
+    const int selectionLength = static_cast<int>(edit.selectedText().size());
+
+    ComboBoxFun->setEditText(FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
+    edit.setSelection(selectionStart, selectionLength);
+
+    const std::string text = ToCp1250(ComboBoxFun->currentText());
+    if (text == "exit") {
+        close();
+        if (closed_)
+            return; // the application is ending; a message box now would outlive its windows
+    }
+
+    int errorCode = 0;
+    int errorPosition = 0;
+    const VariableItems variables = CurrentVariables();
+    EvaluateExpression(text, errorCode, errorPosition, variables.count, variables.values,
+                       variables.names, 0);
+    if (errorCode <= 0) {
+        const QString accepted = ComboBoxFun->currentText();
+        AddToHistory(*ComboBoxFun, accepted);
+        ComboBoxFun->setEditText(accepted);
+        edit.selectAll();
+        return;
+    }
+    if (!sender)
+        return;
+    Reporter().ShowWarning(this, QStringLiteral("Ziffa - Wykresy"),
+                           FromCp1250(ErrorMessage(errorCode)));
+    edit.setCursorPosition(errorPosition);
+}
+
+void TFormZiffa::ChartModeReset() {
+    ComboBoxFun->setEditText(QString());
+    ComboBoxFun->setFocus();
+    if (FormWykres)
+        FormWykres->Graph->g3D_cleargraph();
+}
+
+} // namespace ziffa

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ziffa {
+
+// The information window: the fixed help text in a fixed-pitch font and a "Zamknij" button.
+// It is made on each request, shown modally at the centre of the screen and destroyed after.
+class TFormInformacje : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFormInformacje(QWidget *parent = nullptr);
+    ~TFormInformacje() override;
+
+    TFormInformacje(const TFormInformacje &) = delete;
+    TFormInformacje &operator=(const TFormInformacje &) = delete;
+
+    QPlainTextEdit *Memo1;
+    QPushButton *Button1;
+
+    void FormShow();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+};
+
+// The open information window, or null.
+extern TFormInformacje *FormInformacje;
+
+} // namespace ziffa

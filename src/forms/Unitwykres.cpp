@@ -1,0 +1,111 @@
+#include "forms/Unitwykres.h"
+
+#include "components/Graph3d.h"
+#include "forms/FormLook.h"
+#include "forms/HandlerGuard.h"
+#include "forms/KeyMapping.h"
+#include "forms/Unit1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTimer>
+
+namespace ziffa {
+
+TFormWykres *FormWykres = nullptr;
+
+TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("FormWykres"));
+    setWindowTitle(QStringLiteral("Wykres"));
+    setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
+    QPalette background = palette();
+    background.setColor(QPalette::Window, Black);
+    setPalette(background);
+    setAutoFillBackground(true);
+    move(675, 83);
+    resize(556, 424);
+
+    TimerClear = new QTimer(this);
+    TimerClear->setObjectName(QStringLiteral("TimerClear"));
+    TimerClear->setInterval(ClearDelayMs);
+    BindHandler(TimerClear, &QTimer::timeout, this, &TFormWykres::TimerClearTimer);
+
+    FormWykres = this;
+    RunGuarded([this] { FormCreate(); });
+}
+
+TFormWykres::~TFormWykres() {
+    if (FormWykres == this)
+        FormWykres = nullptr;
+}
+
+void TFormWykres::FormCreate() {
+    // The graph belongs to the chart window, which shows it and destroys it.
+    Graph = new TGraph3D(this);
+    Graph->setObjectName(QStringLiteral("Graph"));
+    Graph->show();
+    Graph->g3D_drawxmin = -4.0f;
+    Graph->g3D_drawxmax = 4.0f;
+    Graph->g3D_drawymin = -4.0f;
+    Graph->g3D_drawymax = 4.0f;
+    Graph->g3D_drawzmin = -4.0f;
+    Graph->g3D_drawzmax = 4.0f;
+    Graph->g3D_realxmin = -5.0f;
+    Graph->g3D_realxmax = 5.0f;
+    Graph->g3D_drawaxises = true;
+    Graph->g3D_fun_drawhorizlines = true;
+    Graph->g3D_fun_drawvertlines = true;
+    Graph->g3D_fun_xlinestep = 0.05f;
+    Graph->g3D_fun_zlinestep = 0.05f;
+    Graph->g3D_fun_step = 0.1f;
+    // A sizeable border: the window is an ordinary resizable one.
+    Graph->SetAlign(TAlign::alClient);
+    Graph->update();
+    Graph->g3D_cleargraph();
+}
+
+void TFormWykres::FormClose() {
+    if (FormZiffa)
+        FormZiffa->SetChartMode(false);
+}
+
+void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_Escape) {
+        if (FormZiffa) {
+            FormZiffa->raise();
+            FormZiffa->activateWindow();
+        }
+    } else if (key == Qt::Key_F6 && !CtrlHeld(shift) && !ShiftHeld(shift)) {
+        close();
+    }
+}
+
+void TFormWykres::FormResize() {
+    TimerClear->stop();
+    TimerClear->start();
+}
+
+void TFormWykres::TimerClearTimer() {
+    TimerClear->stop();
+    Graph->g3D_cleargraph();
+    if (FormZiffa)
+        FormZiffa->ButtonDrawClick(nullptr);
+}
+
+void TFormWykres::closeEvent(QCloseEvent *event) {
+    RunGuarded([this] { FormClose(); });
+    event->accept(); // hidden, not destroyed
+}
+
+void TFormWykres::keyReleaseEvent(QKeyEvent *event) {
+    if (!event->isAutoRepeat())
+        RunGuarded([&] { FormKeyUp(event->key(), event->modifiers()); });
+    QWidget::keyReleaseEvent(event);
+}
+
+void TFormWykres::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    RunGuarded([this] { FormResize(); });
+}
+
+} // namespace ziffa
