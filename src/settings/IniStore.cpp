@@ -26,10 +26,6 @@ std::string_view Strip(std::string_view text) {
     return text;
 }
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -88,58 +84,45 @@ void CheckKeyName(std::string_view name) {
 
 } // namespace
 
-// One line of a section: a key with its value, or any other text kept as it stands.
-struct IniStore::Line {
-    std::string_view key; // for a line that is no key: its whole text
-    std::string_view value;
-    std::unique_ptr<std::string> writtenValue; // the value's bytes once the program wrote it
-    bool isKey = true;
-};
-
-struct IniStore::Section {
-    std::string_view name;
-    std::vector<Line> lines;
-    NameIndex keyIndex; // each key's first line
-};
-
-std::size_t IniStore::CaseInsensitiveHash::operator()(std::string_view text) const noexcept {
-    // FNV-1a over the lower-cased bytes.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
-    }
-    return static_cast<std::size_t>(hash);
-}
-
-bool IniStore::CaseInsensitiveEqual::operator()(std::string_view a,
-                                                std::string_view b) const noexcept {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
-IniStore::IniStore() {
-    texts_.emplace_back();
-}
-
 IniStore::IniStore(std::filesystem::path fileName) : fileName_(std::move(fileName)) {
-    texts_.push_back(ReadWholeFile(fileName_).value_or(std::string()));
+    text_ = ReadWholeFile(fileName_).value_or(std::string());
     Parse();
 }
 
 IniStore IniStore::FromText(std::string text) {
+    if (text.size() >= kWritten) {
+        throw std::length_error("An INI text of 2 GB or more");
+    }
     IniStore store;
-    store.texts_.front() = std::move(text);
+    store.text_ = std::move(text);
     store.Parse();
     return store;
 }
 
-IniStore::IniStore(IniStore &&) = default;
-IniStore &IniStore::operator=(IniStore &&) = default;
-IniStore::~IniStore() = default;
+std::string_view IniStore::View(Span span) const {
+    const std::string &bytes = (span.offset & kWritten) != 0 ? written_ : text_;
+    return std::string_view(bytes).substr(span.offset & ~kWritten, span.size);
+}
+
+IniStore::Span IniStore::SpanOf(std::string_view partOfText) const {
+    return Span{static_cast<std::uint32_t>(partOfText.data() - text_.data()),
+                static_cast<std::uint32_t>(partOfText.size())};
+}
+
+IniStore::Span IniStore::AppendWritten(std::string_view bytes) {
+    if (bytes.size() >= kWritten - written_.size()) {
+        throw std::length_error("More than 2 GB written into an INI store");
+    }
+    const Span span{static_cast<std::uint32_t>(written_.size()) | kWritten,
+                    static_cast<std::uint32_t>(bytes.size())};
+    written_.append(bytes);
+    return span;
+}
 
 void IniStore::Parse() {
-    std::string_view rest = texts_.front();
-    std::optional<std::size_t> current; // the section being read; none before the first
+    const auto sectionName = [this](std::uint32_t i) { return View(sections_[i].name); };
+    std::string_view rest = text_;
+    Section *current = nullptr; // none before the first section
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         const std::string_view line = Strip(rest.substr(0, end));
@@ -149,53 +132,57 @@ void IniStore::Parse() {
         }
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             const std::string_view name = Strip(line.substr(1, line.size() - 2));
-            const auto [entry, added] = sectionIndex_.try_emplace(name, sections_.size());
-            if (added) {
-                sections_.push_back(Section{name, {}, {}});
+            const auto next = static_cast<std::uint32_t>(sections_.size());
+            const std::uint32_t found = sectionIndex_.FindOrInsert(name, next, sectionName);
+            if (found == next) {
+                sections_.push_back(Section{SpanOf(name), {}, {}});
             }
-            current = entry->second;
+            current = &sections_[found];
             continue;
         }
-        if (!current) {
+        if (current == nullptr) {
             continue;
         }
-        Section &section = sections_[*current];
         const std::size_t equals = line.front() == ';' ? std::string_view::npos : line.find('=');
         if (equals == std::string_view::npos) {
-            section.lines.push_back(Line{line, {}, nullptr, false});
+            current->lines.push_back(Line{SpanOf(line), {}, false});
             continue;
         }
         const std::string_view key = Strip(line.substr(0, equals));
-        section.keyIndex.try_emplace(key, section.lines.size());
-        section.lines.push_back(Line{key, Strip(line.substr(equals + 1)), nullptr, true});
+        const auto position = static_cast<std::uint32_t>(current->lines.size());
+        current->keys.FindOrInsert(key, position,
+                                   [&](std::uint32_t i) { return View(current->lines[i].key); });
+        current->lines.push_back(Line{SpanOf(key), SpanOf(Strip(line.substr(equals + 1))), true});
     }
+}
+
+std::optional<std::uint32_t> IniStore::FindSection(std::string_view name) const {
+    return sectionIndex_.Find(name, [this](std::uint32_t i) { return View(sections_[i].name); });
 }
 
 const IniStore::Line *IniStore::FindLine(std::string_view section, std::string_view key) const {
-    const auto s = sectionIndex_.find(section);
-    if (s == sectionIndex_.end()) {
+    const auto s = FindSection(section);
+    if (!s) {
         return nullptr;
     }
-    const Section &found = sections_[s->second];
-    const auto k = found.keyIndex.find(key);
-    return k == found.keyIndex.end() ? nullptr : &found.lines[k->second];
-}
-
-std::string_view IniStore::Keep(std::string_view text) {
-    return texts_.emplace_back(text);
+    const Section &found = sections_[*s];
+    const auto k = found.keys.Find(key, [&](std::uint32_t i) { return View(found.lines[i].key); });
+    return k ? &found.lines[*k] : nullptr;
 }
 
 IniStore::Section &IniStore::SectionForWriting(std::string_view name) {
-    if (const auto s = sectionIndex_.find(name); s != sectionIndex_.end()) {
-        return sections_[s->second];
+    if (const auto s = FindSection(name)) {
+        return sections_[*s];
     }
-    const std::string_view kept = Keep(name);
-    sectionIndex_.emplace(kept, sections_.size());
-    return sections_.emplace_back(Section{kept, {}, {}});
+    sections_.push_back(Section{AppendWritten(name), {}, {}});
+    const auto position = static_cast<std::uint32_t>(sections_.size() - 1);
+    sectionIndex_.FindOrInsert(name, position,
+                               [this](std::uint32_t i) { return View(sections_[i].name); });
+    return sections_.back();
 }
 
 bool IniStore::SectionExists(std::string_view section) const {
-    return sectionIndex_.find(section) != sectionIndex_.end();
+    return FindSection(section).has_value();
 }
 
 bool IniStore::KeyExists(std::string_view section, std::string_view key) const {
@@ -205,7 +192,7 @@ bool IniStore::KeyExists(std::string_view section, std::string_view key) const {
 std::string IniStore::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
     const Line *line = FindLine(section, key);
-    return std::string(line != nullptr ? line->value : defaultValue);
+    return std::string(line != nullptr ? View(line->value) : defaultValue);
 }
 
 int IniStore::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const {
@@ -213,7 +200,7 @@ int IniStore::ReadInteger(std::string_view section, std::string_view key, int de
     if (line == nullptr) {
         return defaultValue;
     }
-    return ParseInteger(line->value).value_or(defaultValue);
+    return ParseInteger(View(line->value)).value_or(defaultValue);
 }
 
 bool IniStore::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const {
@@ -224,22 +211,26 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
     CheckSectionName(section);
     CheckKeyName(key);
     Section &target = SectionForWriting(section);
+    const auto keyName = [&](std::uint32_t i) { return View(target.lines[i].key); };
     Line *line = nullptr;
-    if (const auto k = target.keyIndex.find(key); k != target.keyIndex.end()) {
-        line = &target.lines[k->second];
+    if (const auto k = target.keys.Find(key, keyName)) {
+        line = &target.lines[*k];
     } else {
-        const std::string_view kept = Keep(key);
-        target.keyIndex.emplace(kept, target.lines.size());
-        line = &target.lines.emplace_back(Line{kept, {}, nullptr, true});
+        target.lines.push_back(Line{AppendWritten(key), {}, true});
+        target.keys.FindOrInsert(key, static_cast<std::uint32_t>(target.lines.size() - 1), keyName);
+        line = &target.lines.back();
     }
-    if (!line->writtenValue) {
-        line->writtenValue = std::make_unique<std::string>();
+    // A value written before is overwritten where it fits, so that writing one key again and
+    // again doesn't grow the store.
+    if ((line->value.offset & kWritten) != 0 && value.size() <= line->value.size) {
+        line->value.size = static_cast<std::uint32_t>(value.size());
+        std::copy(value.begin(), value.end(), written_.begin() + (line->value.offset & ~kWritten));
+    } else {
+        line->value = AppendWritten(value);
     }
-    std::string &bytes = *line->writtenValue;
-    bytes.assign(value);
-    std::replace(bytes.begin(), bytes.end(), '\r', ' ');
-    std::replace(bytes.begin(), bytes.end(), '\n', ' ');
-    line->value = bytes;
+    const auto begin = written_.begin() + (line->value.offset & ~kWritten);
+    std::replace(begin, begin + line->value.size, '\r', ' ');
+    std::replace(begin, begin + line->value.size, '\n', ' ');
 }
 
 void IniStore::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -257,19 +248,19 @@ void IniStore::WriteBool(std::string_view section, std::string_view key, bool va
 std::string IniStore::Text() const {
     std::size_t size = 0;
     for (const Section &section : sections_) {
-        size += section.name.size() + 4;
+        size += section.name.size + 4;
         for (const Line &line : section.lines) {
-            size += line.key.size() + line.value.size() + 2;
+            size += line.key.size + line.value.size + 2;
         }
     }
     std::string text;
     text.reserve(size);
     for (const Section &section : sections_) {
-        text.append("[").append(section.name).append("]\n");
+        text.append("[").append(View(section.name)).append("]\n");
         for (const Line &line : section.lines) {
-            text.append(line.key);
+            text.append(View(line.key));
             if (line.isKey) {
-                text.append("=").append(line.value);
+                text.append("=").append(View(line.value));
             }
             text.append("\n");
         }

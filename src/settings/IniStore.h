@@ -17,36 +17,30 @@
 //
 // Bytes are kept as they are: the program's texts are Windows-1250 and are never converted here.
 
-#include <cstddef>
-#include <deque>
+#include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "settings/FileIo.h"
+#include "settings/NameIndex.h"
 
 namespace ziffa {
 
 class IniStore {
 public:
     // An empty store that belongs to no file.
-    IniStore();
+    IniStore() = default;
 
     // Opens the store on a file and reads all of it now. A missing file gives an empty store.
     // Throws FileError when the file exists but can't be read (see ReadWholeFile).
     explicit IniStore(std::filesystem::path fileName);
 
-    // A store holding the given file text, belonging to no file.
+    // A store holding the given file text, belonging to no file. Throws std::length_error for a
+    // text of 2 GB or more.
     static IniStore FromText(std::string text);
-
-    IniStore(IniStore &&);
-    IniStore &operator=(IniStore &&);
-    IniStore(const IniStore &) = delete;
-    IniStore &operator=(const IniStore &) = delete;
-    ~IniStore();
 
     const std::filesystem::path &FileName() const noexcept { return fileName_; }
 
@@ -82,26 +76,38 @@ public:
     void Save() const;
 
 private:
-    struct Line;
-    struct Section;
-    struct CaseInsensitiveHash {
-        std::size_t operator()(std::string_view text) const noexcept;
+    // A stretch of the store's bytes: of the file's text, or with kWritten set, of the texts
+    // written since. Offsets rather than pointers keep a store valid when moved or copied.
+    struct Span {
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
     };
-    struct CaseInsensitiveEqual {
-        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    static constexpr std::uint32_t kWritten = 0x80000000u;
+
+    // One line of a section: a key with its value, or any other text kept as it stands.
+    struct Line {
+        Span key; // for a line that is no key: its whole text
+        Span value;
+        bool isKey = true;
     };
-    using NameIndex = std::unordered_map<std::string_view, std::size_t, CaseInsensitiveHash,
-                                         CaseInsensitiveEqual>;
+
+    struct Section {
+        Span name;
+        std::vector<Line> lines;
+        NameIndex keys; // each key's first line
+    };
 
     void Parse();
+    std::string_view View(Span span) const;
+    Span SpanOf(std::string_view partOfText) const;
+    Span AppendWritten(std::string_view bytes);
+    std::optional<std::uint32_t> FindSection(std::string_view name) const;
     const Line *FindLine(std::string_view section, std::string_view key) const;
     Section &SectionForWriting(std::string_view name);
-    std::string_view Keep(std::string_view text);
 
     std::filesystem::path fileName_;
-    // Every text the lines refer to: the file's bytes as read, then the names written since. A
-    // deque keeps each string in place as it grows and when the store is moved.
-    std::deque<std::string> texts_;
+    std::string text_;    // the file's bytes as read
+    std::string written_; // every name and value written since
     std::vector<Section> sections_;
     NameIndex sectionIndex_;
 };
