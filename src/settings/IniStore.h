@@ -35,7 +35,8 @@ public:
     IniStore() = default;
 
     // Opens the store on a file and reads all of it now. A missing file gives an empty store.
-    // Throws FileError when the file exists but can't be read (see ReadWholeFile).
+    // Throws FileError when the file exists but can't be read (see ReadWholeFile), which includes
+    // a file larger than kMaxReadFileSize. Time and memory grow in proportion to the file.
     explicit IniStore(std::filesystem::path fileName);
 
     // A store holding the given file text, belonging to no file. Throws std::length_error for a
@@ -62,7 +63,7 @@ public:
     // Sets a key's value. A line break in the value would start a new line in the file, so each
     // CR and LF in it is written as a space. Throws std::invalid_argument for a section or key
     // name that the file couldn't give back: one with a line break or surrounding blanks, a key
-    // holding "=" or starting with ";" or "[".
+    // holding "=" or starting with ";" or "[". Throws std::length_error past 2 GB of written text.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

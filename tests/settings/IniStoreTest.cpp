@@ -355,6 +355,26 @@ TEST(IniStoreFile, MovedStoreKeepsItsTexts) {
     EXPECT_EQ(third.Text(), "[A]\nk=v\n\n[B]\nx=y\n\n");
 }
 
+TEST(IniStoreFile, CopiesAreIndependent) {
+    const IniStore original = IniStore::FromText("[A]\nk=v\n");
+    IniStore copy = original;
+    copy.WriteString("A", "k", "changed");
+    copy.WriteString("B", "x", "y");
+    EXPECT_EQ(original.Text(), "[A]\nk=v\n\n");
+    EXPECT_EQ(copy.Text(), "[A]\nk=changed\n\n[B]\nx=y\n\n");
+}
+
+TEST(IniStoreWrite, RewritingAKeyKeepsOnlyTheLastValue) {
+    IniStore store;
+    for (int i = 0; i < 1000; ++i) {
+        store.WriteString("A", "k", i % 2 ? "a long value of some length" : "short");
+    }
+    store.WriteString("A", "k", "");
+    EXPECT_EQ(store.Text(), "[A]\nk=\n\n");
+    store.WriteString("A", "k", "x\ny");
+    EXPECT_EQ(store.ReadString("A", "k", ""), "x y");
+}
+
 // Damaged and hand-made files: each opens in time proportional to its size.
 
 TEST(IniStoreDamaged, BinaryGarbageReadsAndRewritesStably) {
