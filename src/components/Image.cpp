@@ -149,7 +149,10 @@ void TCanvas::FillRect(int left, int top, int right, int bottom) {
 
 void TCanvas::TextOut(int x, int y, std::string_view text) {
     QImage &image = owner_.WritableBitmap();
-    if (image.isNull())
+    // Text that starts right of or below the bitmap, or farther left or above it than any text
+    // is long, can't show; QPainter's fixed-point coordinates are kept well inside their range.
+    constexpr int Far = 1 << 20;
+    if (image.isNull() || x >= image.width() || y >= image.height() || x < -Far || y < -Far)
         return;
     QStringDecoder decoder("windows-1250");
     const QString s =

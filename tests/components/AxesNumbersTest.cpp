@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-
 namespace ziffa::testing {
 namespace {
 
@@ -32,12 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{0.00001, "1e-05"}, FormatCase{123456, "123456"},
                       FormatCase{999999.5, "1e+06"}, FormatCase{0, "0"}, FormatCase{-2.5f, "-2.5"},
                       FormatCase{1e100, "1e+100"}));
-
-TEST(ScaleNumber, IgnoresTheProcessLocale) {
-    const char *previous = std::setlocale(LC_ALL, "pl_PL.UTF-8");
-    EXPECT_EQ(FormatScaleNumber(-3.14f), "-3.14");
-    std::setlocale(LC_ALL, previous ? "C" : "C");
-}
 
 // The chart window's ranges on the example component: one unit is 50 pixels, the origin at
 // pixel (262, 212), and a depth of 4 shifts a point by (-2, -2).

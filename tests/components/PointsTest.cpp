@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -57,17 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"TooSmallBecomesZero", "1e-50 -1e-5000 2", {0, -0.0f, 2}},
                       ReadCase{"NulByteEndsReading", std::string("1 2\0 3", 6), {1, 2}}),
     [](const ::testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.name); });
-
-TEST(PointsReaderTest, IgnoresTheProcessLocale) {
-    const char *set = std::setlocale(LC_ALL, "pl_PL.UTF-8");
-    std::istringstream in("1.5 2.25 -3.125");
-    PointsReader reader(*in.rdbuf());
-    const auto triple = reader.NextTriple();
-    std::setlocale(LC_ALL, "C");
-    ASSERT_TRUE(triple);
-    EXPECT_EQ(*triple, (std::array<float, 3>{1.5f, 2.25f, -3.125f}));
-    (void)set;
-}
 
 TEST(PointsReaderTest, DropsAnIncompleteLastTriple) {
     std::istringstream in("1 2 3 4 5");

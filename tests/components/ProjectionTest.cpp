@@ -110,6 +110,10 @@ TEST(ScreenMapping, SaturatesFarValuesAndNaN) {
     EXPECT_EQ(g->g3D_convertyvaluetoscreen(huge), -(1 << 30));
     EXPECT_EQ(g->g3D_convertxvaluetoscreen(std::numeric_limits<float>::quiet_NaN()), -(1 << 30));
     g->g3D_putpixel(huge, huge, RGB(255, 0, 0)); // nothing on the bitmap, no overflow
+    g->g3D_pointtype = 5;
+    g->g3D_putpixel(-huge, -huge, RGB(255, 0, 0));
+    g->g3D_textxy(huge, -huge, "1e+38", RGB(255, 0, 0));
+    g->g3D_textxy(-huge, huge, "1e+38", RGB(255, 0, 0));
     EXPECT_TRUE(PixelsOtherThan(g->Bitmap(), Black).empty());
 }
 
