@@ -319,6 +319,10 @@ void ReplaceFile(const fs::path &file, std::string_view contents) {
         if (!S_ISREG(old.st_mode)) {
             throw FileError(target, "Cannot write", NotRegularReason(old.st_mode));
         }
+        // A file the user may not write stays as it is, though the rename could replace it.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+            throw FileError(target, "Cannot write", LastError());
+        }
         exists = true;
     } else if (errno != ENOENT) {
         throw FileError(target, "Cannot write", LastError());

@@ -40,11 +40,12 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path &file,
                                          std::size_t maxSize = kMaxReadFileSize);
 
 // Replaces a file's contents so that the file is always either the old one, whole, or the new
-// one, whole. Writes a temporary file beside it, flushes it to disk and renames it over the old
-// file, keeping the old file's permissions (and owner, where allowed). A symbolic link is written
-// through: its final target is replaced and the link stays. Where no temporary file can be made
-// beside it (a folder that takes no new files, a name too long for one) but the file itself can
-// be written, the file is written directly, after reserving the space for the new contents; the
+// one, whole. A file that exists but that the user may not write is refused, as when written in
+// place. Otherwise writes a temporary file beside it, flushes it to disk and renames it over the
+// old file, keeping the old file's permissions (and owner, where allowed). A symbolic link is
+// written through: its final target is replaced and the link stays. Where no temporary file can be
+// made beside it (a folder that takes no new files, a name too long for one) but the file itself
+// can be written, the file is written directly, after reserving the space for the new contents; the
 // rare failure past that point (a crash, or a file system that over-commits space) can leave it
 // partly written. Throws FileError on any failure; the temporary file is removed.
 void ReplaceFile(const std::filesystem::path &file, std::string_view contents);

@@ -176,14 +176,6 @@ TEST(SettingsKeys, ReadsAHandWrittenFile) {
     }
 }
 
-TEST(SettingsKeys, VariableRowsHaveTwoDigitKeys) {
-    for (int row = 0; row < 5; ++row) {
-        const std::string digits = "0" + std::to_string(row + 1);
-        EXPECT_EQ(Spec(VariableNameKey(row)).key, "Variable" + digits);
-        EXPECT_EQ(Spec(VariableValueKey(row)).key, "Value" + digits);
-    }
-}
-
 TEST(SettingsKeys, WrongKindOfCallIsRefused) {
     IniStore store;
     EXPECT_THROW(ReadSettingText(store, SettingKey::CalculatorWidth), std::invalid_argument);
@@ -191,13 +183,6 @@ TEST(SettingsKeys, WrongKindOfCallIsRefused) {
     EXPECT_THROW(WriteSettingBool(store, SettingKey::CalculatorMemo1, true), std::invalid_argument);
     EXPECT_THROW(WriteSettingText(store, SettingKey::ChartEntriesItems, ""), std::invalid_argument);
     EXPECT_EQ(store.Text(), "");
-}
-
-TEST(History, ItemKeysArePlainDecimal) {
-    EXPECT_EQ(HistoryItemKey(0), "0");
-    EXPECT_EQ(HistoryItemKey(7), "7");
-    EXPECT_EQ(HistoryItemKey(10), "10");
-    EXPECT_EQ(HistoryItemKey(199), "199");
 }
 
 struct CountCase {
