@@ -31,6 +31,16 @@ int RunStartup(const std::function<void()> &startAndLoop) {
     return 0;
 }
 
+void RunWindows(const QStringList &commandLine) {
+    TFormZiffa formZiffa(commandLine);
+    TFormVariables formVariables;
+    TFormWykres formWykres;
+    formZiffa.show();
+    if (formZiffa.isHidden())
+        return; // closed while it was first shown ("exit" on the command line)
+    QApplication::exec();
+}
+
 int RunApplication(int &argc, char **argv) {
     ZiffaApplication application(argc, argv);
     // The name under which the desktop lists the running program; the window says "Ziffa 3.2".
@@ -40,13 +50,7 @@ int RunApplication(int &argc, char **argv) {
     return RunStartup([] {
         QStringList commandLine = QCoreApplication::arguments();
         commandLine.removeFirst();
-        TFormZiffa formZiffa(commandLine);
-        TFormVariables formVariables;
-        TFormWykres formWykres;
-        formZiffa.show();
-        if (formZiffa.isHidden())
-            return; // closed while it was first shown ("exit" on the command line)
-        QApplication::exec();
+        RunWindows(commandLine);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "forms/KeyPreview.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QWidget>
@@ -31,8 +32,17 @@ bool KeyPreview::eventFilter(QObject *watched, QEvent *event) {
     }
     if (watched != window_)
         return false;
-    if (event->type() == QEvent::KeyPress && onPress_)
-        return onPress_(*static_cast<QKeyEvent *>(event));
+    if (event->type() == QEvent::ShortcutOverride) {
+        overrideKey_ =
+            QApplication::activePopupWidget() ? static_cast<QKeyEvent *>(event)->key() : 0;
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto &key = *static_cast<QKeyEvent *>(event);
+        const bool popupHadKey = QApplication::activePopupWidget() || overrideKey_ == key.key();
+        overrideKey_ = 0;
+        return onPress_ && onPress_(key, popupHadKey);
+    }
     if (event->type() == QEvent::KeyRelease && onRelease_) {
         const auto &key = *static_cast<QKeyEvent *>(event);
         if (!key.isAutoRepeat())

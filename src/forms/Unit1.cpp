@@ -94,9 +94,9 @@ TFormZiffa::TFormZiffa(QStringList commandLine)
             [this] { RunGuarded([this] { ButtonDrawClick(ButtonDraw); }); });
     new KeyPreview(
         this,
-        [this](const QKeyEvent &event) {
+        [this](const QKeyEvent &event, bool popupHadKey) {
             bool consumed = false;
-            RunGuarded([&] { consumed = FormKeyPress(event); });
+            RunGuarded([&] { consumed = !popupHadKey && FormKeyPress(event); });
             return consumed;
         },
         [this](const QKeyEvent &event) {

@@ -175,12 +175,12 @@ void TFormZiffa::ToggleChart() {
 }
 
 bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
-    // Enter and Escape are dialog keys: they act on the press, with no modifier held, unless a
-    // drop-down list is open, which keeps them for itself.
+    // Enter and Escape are dialog keys: they act on the press, with no modifier held. An open
+    // drop-down list keeps them for itself (the key preview doesn't pass them on).
     const ShortcutKey key = MapShortcutKey(event);
     if (key != ShortcutKey::Enter && key != ShortcutKey::Escape)
         return false;
-    if (HasDialogKeyModifier(event.modifiers()) || QApplication::activePopupWidget())
+    if (HasDialogKeyModifier(event.modifiers()))
         return false;
     if (key == ShortcutKey::Escape)
         ButtonClose->click();
@@ -270,8 +270,8 @@ void TFormZiffa::closeEvent(QCloseEvent *event) {
     event->accept();
     closed_ = true;
     // The main window's close ends the application, whatever other windows are still shown.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                              Qt::QueuedConnection);
+    // (Before the loop runs this does nothing; the start sees the window closed instead.)
+    QCoreApplication::quit();
 }
 
 } // namespace ziffa

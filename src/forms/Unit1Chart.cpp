@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace ziffa {
 
 bool TFormZiffa::ChartGateOpen() const {
@@ -53,7 +55,10 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
     const int selectionLength = static_cast<int>(edit.selectedText().size());
 
     ComboBoxFun->setEditText(FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
-    edit.setSelection(selectionStart, selectionLength);
+    // The noted selection, kept within the text, which normalising may have shortened.
+    const int length = static_cast<int>(edit.text().size());
+    const int start = std::min(selectionStart, length);
+    edit.setSelection(start, std::min(selectionLength, length - start));
 
     const std::string text = ToCp1250(ComboBoxFun->currentText());
     if (text == "exit") {
