@@ -403,8 +403,11 @@ CompiledExpression ExpressionCompiler::Build(std::string_view text, int variable
 
     CompiledExpression out;
     out.variableCount_ = variableCount;
-    if (execution == Execution::Native)
+    if (execution == Execution::Native) {
         out.native_ = NativeCode::Generate(*program);
+        if (out.native_)
+            out.entry_ = out.native_->EntryPoint();
+    }
     out.program_ = std::move(program);
     return out;
 }
@@ -628,28 +631,29 @@ long double CompiledExpression::Interpret(const double *values, int &code, int &
     }
 }
 
-long double CompiledExpression::Evaluate(const double *variableValues, int &errorCode,
-                                         int &errorPosition) const {
+long double CompiledExpression::NativeFault(const double *values, const int *out, int &errorCode,
+                                            int &errorPosition) const {
+    // The machine code asks for a checked evaluation when an unchecked fault may have happened.
+    if (out[0] == kRecheck)
+        return RunChecked(values, errorCode, errorPosition);
+    errorCode = out[0];
+    errorPosition = out[1];
+    return 0;
+}
+
+long double CompiledExpression::EvaluateInterpreted(const double *values, int &errorCode,
+                                                    int &errorPosition) const {
     if (errorCode != 0)
         return 0;
-    int out[2] = {0, 0};
-    long double value;
-    if (native_) {
-        // The machine code checks its values itself and asks for a checked evaluation when an
-        // unchecked fault may have happened.
-        value = native_->Run(variableValues, out);
-        if (out[0] == kRecheck)
-            return RunChecked(variableValues, errorCode, errorPosition);
-    } else {
-        value = Interpret(variableValues, out[0], out[1]);
-        // An overflow or invalid operation of the fast arithmetic, if any, came before the end or
-        // the fault reached: the checked evaluation finds it where the evaluator would.
-        if (out[0] == kRecheck || FloatFlags(value) != 0)
-            return RunChecked(variableValues, errorCode, errorPosition);
-    }
-    if (out[0] != 0) {
-        errorCode = out[0];
-        errorPosition = out[1];
+    int code = 0, position = 0;
+    const long double value = Interpret(values, code, position);
+    // An overflow or invalid operation of the fast arithmetic, if any, came before the end or the
+    // fault reached: the checked evaluation finds it where the evaluator would.
+    if (code == kRecheck || FloatFlags(value) != 0)
+        return RunChecked(values, errorCode, errorPosition);
+    if (code != 0) {
+        errorCode = code;
+        errorPosition = position;
         return 0;
     }
     return value;

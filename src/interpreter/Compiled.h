@@ -41,7 +41,17 @@ public:
     // is not 0 on entry the call returns 0 and changes neither output. Throws FloatFault on
     // overflow or an invalid operation in the evaluator's own arithmetic. Reentrant, and safe to
     // call from several threads at once.
-    long double Evaluate(const double *variableValues, int &errorCode, int &errorPosition) const;
+    long double Evaluate(const double *variableValues, int &errorCode, int &errorPosition) const {
+        if (entry_ != nullptr && errorCode == 0) {
+            // Machine code, which returns its value at once in the common case.
+            int out[2] = {0, 0};
+            const long double value = entry_(variableValues, out);
+            if (out[0] == 0)
+                return value;
+            return NativeFault(variableValues, out, errorCode, errorPosition);
+        }
+        return EvaluateInterpreted(variableValues, errorCode, errorPosition);
+    }
 
     // The number of variables the program was compiled with.
     int VariableCount() const noexcept { return variableCount_; }
@@ -55,11 +65,16 @@ public:
 private:
     friend class ExpressionCompiler;
 
+    long double NativeFault(const double *values, const int *out, int &errorCode,
+                            int &errorPosition) const;
+    long double EvaluateInterpreted(const double *values, int &errorCode, int &errorPosition) const;
     long double Interpret(const double *values, int &errorCode, int &errorPosition) const;
     long double RunChecked(const double *values, int &errorCode, int &errorPosition) const;
 
     std::shared_ptr<const compiled::Program> program_;
+    // The machine code, and its entry point, which lives as long as the code.
     std::shared_ptr<const compiled::NativeCode> native_;
+    long double (*entry_)(const double *values, int *codeAndPosition) = nullptr;
     int variableCount_ = 0;
 };
 

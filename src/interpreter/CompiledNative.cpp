@@ -102,19 +102,19 @@ static_assert(RulesMatchTable(), "the rules follow the order of FunctionTable");
 
 // The generated function: long double f(const double *values, int *codeAndPosition).
 // rbx holds values, r12 codeAndPosition; the frame at rsp has two 16-byte slots for the
-// arguments of calls (the second also takes a function's error code) and the spill slots.
-// A program that calls nothing needs no frame and keeps the two pointers where they arrive, in
-// rdi and rsi.
+// arguments of calls (the second also takes a function's error code), a 16-byte spill slot for
+// each value in an x87 register and an 8-byte slot for the result of a call at each position of
+// the value stack. A program that calls nothing needs no frame and keeps the two pointers where
+// they arrive, in rdi and rsi.
 constexpr int kRsi = 6, kRdi = 7, kRbx = 3, kRsp = 4, kR12 = 12;
-constexpr int kArgument0 = 0, kArgument1 = 16, kErrorSlot = 16, kSpill = 32;
-constexpr int kFrame = 168; // keeps rsp 16-byte aligned at calls
 constexpr int kX87Registers = 8;
-// Each operation needs at most two registers beyond the values alive before it.
-constexpr int kMaxDepth = kX87Registers - 2;
+// Each operation needs at most three registers beyond the values of the program.
+constexpr int kMaxDepth = kX87Registers - 3;
+constexpr int kArgument0 = 0, kArgument1 = 16, kErrorSlot = 16, kSpill = 32;
+constexpr int kSlots = kSpill + 16 * kMaxDepth;
+// The slots of hoisted calls follow those of the stack positions.
+constexpr int kMaxHoisted = 64;
 constexpr std::size_t kMaxInstructions = 20000;
-
-// x87 arithmetic with a memory operand (DC /r) and with pop (DE xx).
-enum MemoryArith : int { kFAdd = 0, kFMul = 1, kFSub = 4, kFDiv = 6 };
 
 bool IsDouble(long double v) {
     return static_cast<long double>(static_cast<double>(v)) == v;
@@ -188,6 +188,18 @@ public:
     }
 };
 
+// Turns the program into machine code, following the program's value stack at generation
+// time. A value on that stack is either in an x87 register (the registers hold those values in
+// stack order) or, when it is exactly a double, in memory: a variable, a constant, or a frame slot
+// that holds the result of a call. Values in memory are used as memory operands, as a C++
+// compiler does, and need not be saved around calls.
+//
+// The arithmetic is unchecked. A value computed by it is "dirty": it may be an infinity or a NaN
+// left by an overflow or an invalid operation that the evaluator would have reported. Wherever a
+// dirty value could vanish from the computation (a divisor, an argument rounded to double, the
+// value at a fault or at the end), the code checks that it is finite (and within the range of
+// double where it is rounded) and otherwise returns kRecheck, so that the checked interpreter
+// evaluates again and finds the fault in its place.
 class Generator {
 public:
     explicit Generator(const Program &program) : program_(program) {}
@@ -196,30 +208,98 @@ public:
     const std::vector<std::uint8_t> &Bytes() const { return a_.bytes; }
 
 private:
+    enum class Where { X87, Variable, Constant, Slot };
+    struct Value {
+        Where where;
+        int index;          // of the variable, the constant or the slot
+        bool dirty = false; // computed by the unchecked arithmetic
+        bool isDouble = true;
+    };
     enum class StubKind { Divide, Fixed, Function, Recheck };
     struct Stub {
         StubKind kind;
         std::size_t jump;
-        int depth;
+        int depth; // x87 registers in use
         int position;
         int code = 0;
+        Value dividend{Where::X87, 0};
     };
     struct ConstantUse {
         std::size_t disp;
         int index;
     };
 
+    // Constants of the code itself, after the program's constants.
+    int DoubleMaxIndex() const { return static_cast<int>(program_.constants.size()); }
+    int OneIndex() const { return DoubleMaxIndex() + 1; }
+    int ZeroIndex() const { return DoubleMaxIndex() + 2; }
+    int SignMaskIndex() const { return DoubleMaxIndex() + 3; } // all bits of a double but its sign
+    long double ConstantValue(int index) const {
+        if (index == DoubleMaxIndex())
+            return std::numeric_limits<double>::max();
+        if (index == OneIndex())
+            return 1;
+        if (index == ZeroIndex() || index == SignMaskIndex())
+            return 0;
+        return program_.constants[static_cast<std::size_t>(index)];
+    }
+
+    int X87Depth() const {
+        int n = 0;
+        for (const Value &v : stack_)
+            n += v.where == Where::X87;
+        return n;
+    }
+
     // x87 stack operations.
     void Fldz() { a_.Bytes({0xD9, 0xEE}); }
     void FxchSt1() { a_.Bytes({0xD9, 0xC9}); }
     void FstpSt0() { a_.Bytes({0xDD, 0xD8}); }
+    void FldSt(int i) { a_.Bytes({0xD9, 0xC0 + i}); }
     void FucomipSt(int i) { a_.Bytes({0xDF, 0xE8 + i}); }
-    void FldDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 0, base, disp); }
     void FldLongAt(int base, std::int32_t disp) { a_.Memory(0xDB, 5, base, disp); }
+    void FldDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 0, base, disp); }
     void FstpLongAt(int base, std::int32_t disp) { a_.Memory(0xDB, 7, base, disp); }
+    void FstpDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 3, base, disp); }
     void WriteOut(int slot, std::int32_t value) {
         a_.Memory(0xC7, 0, out_, 4 * slot);
         a_.Int32(value);
+    }
+    // movsd xmm, [rsp + disp] (0x10) or movsd [rsp + disp], xmm (0x11).
+    void Movsd(int opcode, int xmm, std::int32_t disp) {
+        a_.Bytes({0xF2, 0x0F});
+        a_.Memory(opcode, xmm, kRsp, disp);
+    }
+
+    // An instruction whose memory operand is the value v in memory; prefix bytes come first.
+    void OnMemory(std::initializer_list<int> prefix, int opcode, int reg, const Value &v) {
+        for (int b : prefix)
+            a_.Byte(b);
+        switch (v.where) {
+        case Where::Variable:
+            a_.Memory(opcode, reg, values_, 8 * v.index);
+            break;
+        case Where::Slot:
+            a_.Memory(opcode, reg, kRsp, kSlots + 8 * v.index);
+            break;
+        case Where::Constant:
+            constants_.push_back({a_.RipRelative(opcode, reg), v.index});
+            break;
+        case Where::X87:
+            break;
+        }
+    }
+    // Loads v (in memory) onto the x87 stack.
+    void Load(Value &v) {
+        if (v.where == Where::Constant && !IsDouble(ConstantValue(v.index)))
+            constants_.push_back({a_.RipRelative(0xDB, 5), v.index});
+        else
+            OnMemory({}, 0xDD, 0, v);
+        v.where = Where::X87;
+    }
+    void LoadTop() {
+        if (stack_.back().where != Where::X87)
+            Load(stack_.back());
     }
 
     // ST(1) op= ST(0), pop: operator kind 0..3 of "+-*/".
@@ -227,25 +307,13 @@ private:
         static const int second[] = {0xC1, 0xE9, 0xC9, 0xF9};
         a_.Bytes({0xDE, second[kind]});
     }
-    static int MemoryArithFor(int kind) {
-        static const int reg[] = {kFAdd, kFSub, kFMul, kFDiv};
-        return reg[kind];
+    // ST(0) = ST(0) op m64, or (reversed) m64 op ST(0).
+    void MemoryArith(int kind, bool reversed, const Value &v) {
+        static const int reg[] = {0, 4, 1, 6};     // fadd, fsub, fmul, fdiv
+        static const int reverse[] = {0, 5, 1, 7}; // fadd, fsubr, fmul, fdivr
+        OnMemory({}, 0xDC, reversed ? reverse[kind] : reg[kind], v);
     }
 
-    void LoadConstant(int index) {
-        const long double v = program_.constants[static_cast<std::size_t>(index)];
-        const std::size_t disp = IsDouble(v) ? a_.RipRelative(0xDD, 0) : a_.RipRelative(0xDB, 5);
-        constants_.push_back({disp, index});
-    }
-    void ArithConstant(int kind, int index) {
-        const long double v = program_.constants[static_cast<std::size_t>(index)];
-        if (IsDouble(v)) {
-            constants_.push_back({a_.RipRelative(0xDC, MemoryArithFor(kind)), index});
-        } else {
-            LoadConstant(index);
-            PoppingArith(kind);
-        }
-    }
     void PopAll(int depth) {
         for (int i = 0; i < depth; ++i)
             FstpSt0();
@@ -257,69 +325,130 @@ private:
         Fldz();
         exits_.push_back(a_.Jump(0xE9));
     }
-    // Jumps to a stub when ST(offset) is 0 or a NaN.
-    std::size_t JumpIfZero(int offset) {
-        Fldz();
-        FucomipSt(offset + 1);
-        return a_.Jump(0x84);
+    // Jumps when ST(offset) is neither 0 nor a NaN.
+    std::size_t JumpUnlessZero(const Value &v, int offset) {
+        if (v.where == Where::X87) {
+            Fldz();
+            FucomipSt(offset + 1);
+        } else {
+            OnMemory({0xF2, 0x0F}, 0x10, 2, v);                              // movsd xmm2, v
+            OnMemory({0x66, 0x0F}, 0x2E, 2, {Where::Constant, ZeroIndex()}); // ucomisd xmm2, 0
+        }
+        return a_.Jump(0x85);
     }
-
-    // Where a value that is not finite could vanish from the computation, the evaluation is
-    // repeated with the checked arithmetic: an overflow or invalid operation of the unchecked
-    // arithmetic always leaves an infinity or a NaN, which otherwise reaches the result.
     void RecheckUnlessFinite(int i, int depth) {
-        a_.Bytes({0xD9, 0xC0 + i}); // fld st(i)
-        a_.Bytes({0xD8, 0xE0});     // fsub st, st: 0, or a NaN for an infinity or a NaN
+        FldSt(i);
+        a_.Bytes({0xD8, 0xE0}); // fsub st, st: 0, or a NaN for an infinity or a NaN
         FucomipSt(0);
         stubs_.push_back({StubKind::Recheck, a_.Jump(0x8A), depth, 0});
     }
     // The same before a rounding to double, which also overflows for finite values beyond the
     // range of double.
     void RecheckUnlessDoubleRange(int i, int depth) {
-        a_.Bytes({0xD9, 0xC0 + i}); // fld st(i)
-        a_.Bytes({0xD9, 0xE1});     // fabs
-        usesDoubleMax_.push_back(a_.RipRelative(0xDD, 0));
+        FldSt(i);
+        a_.Bytes({0xD9, 0xE1}); // fabs
+        Value max{Where::Constant, DoubleMaxIndex()};
+        OnMemory({}, 0xDD, 0, max);
         FucomipSt(1);
         FstpSt0();
         stubs_.push_back({StubKind::Recheck, a_.Jump(0x82), depth, 0});
     }
-    // Ends with the fault code at position, unless one of the values alive is not finite.
-    void FaultExit(int code, int position, int depth);
-    void Divide(int depth, int position);
-    void Power(int depth, int position);
-    void Call(std::uintptr_t function);
+    // Rounds the x87 value on top to double into [rsp + disp], popping it.
+    void RoundTopTo(std::int32_t disp, const Value &v, int depth) {
+        if (!v.isDouble)
+            RecheckUnlessDoubleRange(0, depth);
+        FstpDoubleAt(kRsp, disp);
+    }
+
+    // Saves the values in x87 registers before a call and brings them back after it; a result
+    // in ST(0) stays on top.
+    int Spill() {
+        const int n = X87Depth();
+        for (int j = 0; j < n; ++j)
+            FstpLongAt(kRsp, kSpill + 16 * j);
+        return n;
+    }
+    void Restore(int n, bool resultOnTop) {
+        for (int j = n - 1; j >= 0; --j) {
+            FldLongAt(kRsp, kSpill + 16 * j);
+            if (resultOnTop)
+                FxchSt1();
+        }
+    }
+    void Call(std::uintptr_t function) {
+        a_.Bytes({0x48, 0xB8}); // mov rax, function; call rax
+        a_.Int64(function);
+        a_.Bytes({0xFF, 0xD0});
+    }
     template <class F> static std::uintptr_t Address(F *function) {
         return reinterpret_cast<std::uintptr_t>(function);
     }
-    void ResultFromXmm0() {
-        Movsd(0x11, 0, kArgument0);
-        FldDoubleAt(kRsp, kArgument0);
+    // The result of a call, in xmm0, becomes the value in the slot of stack position p.
+    void PushCallResult(int p) {
+        Movsd(0x11, 0, kSlots + 8 * p);
+        stack_.push_back({Where::Slot, p});
     }
-    // movsd xmm, [rsp + disp] (0x10) or movsd [rsp + disp], xmm (0x11).
-    void Movsd(int opcode, int xmm, std::int32_t disp) {
-        a_.Bytes({0xF2, 0x0F});
-        a_.Memory(opcode, xmm, kRsp, disp);
-    }
-    void FstpDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 3, base, disp); }
-    void Restore(int spilled);
-    void Function(int index, int depth, int position);
+
+    void FaultExit(int code, int position, int depth);
+    void Binary(int kind, int position);
+    void Divide(int position);
+    void Power(int position);
+    void Function(int index, int position);
+    void Hoist();
     bool Body();
     void Stubs();
 
     const Program &program_;
     Assembler a_;
+    std::vector<Value> stack_;
     std::vector<Stub> stubs_;
     std::vector<ConstantUse> constants_;
     std::vector<std::size_t> exits_;
-    std::vector<std::size_t> usesDoubleMax_;
     int values_ = kRbx;
     int out_ = kR12;
+    // For each instruction, the slot of the hoisted call it is part of, or -1.
+    std::vector<int> hoisted_;
+    int hoistedCount_ = 0;
 };
 
+// Calls of functions without checks whose argument is a variable or a constant can't fault and
+// have no effect beyond their value, so they run first, while no value is held in an x87 register
+// that would have to be saved around them.
+void Generator::Hoist() {
+    const std::vector<Instruction> &code = program_.code;
+    hoisted_.assign(code.size(), -1);
+    for (std::size_t k = 1; k < code.size() && hoistedCount_ < kMaxHoisted; ++k) {
+        const Instruction &i = code[k], &argument = code[k - 1];
+        if (i.op != kFunction || hoisted_[k - 1] >= 0)
+            continue;
+        const FunctionRule &rule = kRules[i.small];
+        if (rule.check != Check::None ||
+            (rule.kernel != Kernel::Call && rule.kernel != Kernel::Absolute))
+            continue;
+        Value v;
+        if (argument.op == kPushVar)
+            v = {Where::Variable, argument.index};
+        else if (argument.op == kPushConst && IsDouble(ConstantValue(argument.index)))
+            v = {Where::Constant, argument.index};
+        else
+            continue;
+        const int slot = kMaxDepth + hoistedCount_++;
+        hoisted_[k - 1] = hoisted_[k] = slot;
+        OnMemory({0xF2, 0x0F}, 0x10, 0, v); // movsd xmm0, argument
+        if (rule.kernel == Kernel::Absolute)
+            OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd
+        else
+            Call(Address(rule.math));
+        Movsd(0x11, 0, kSlots + 8 * slot);
+    }
+}
+
+// Ends with the fault code at position, unless one of the values in registers is not finite.
 void Generator::FaultExit(int code, int position, int depth) {
     std::vector<std::size_t> recheck;
     for (int i = 0; i < depth; ++i) {
-        a_.Bytes({0xD9, 0xC0 + i, 0xD8, 0xE0});
+        FldSt(i);
+        a_.Bytes({0xD8, 0xE0});
         FucomipSt(0);
         recheck.push_back(a_.Jump(0x8A));
     }
@@ -330,52 +459,138 @@ void Generator::FaultExit(int code, int position, int depth) {
         ExitWith(kRecheck, 0, depth);
 }
 
-// ST(1) / ST(0), with the checks of "/" first.
-void Generator::Divide(int depth, int position) {
-    stubs_.push_back({StubKind::Divide, JumpIfZero(0), depth, position});
-    // An infinite divisor would turn an earlier overflow into a finite quotient.
-    RecheckUnlessFinite(0, depth);
-    PoppingArith(3);
+// "+", "-" and "*" of the two values on top.
+void Generator::Binary(int kind, int) {
+    Value right = stack_.back();
+    stack_.pop_back();
+    Value &left = stack_.back();
+    if (left.where == Where::X87 && right.where == Where::X87) {
+        PoppingArith(kind);
+    } else if (right.where != Where::X87) {
+        // With both in memory the left one is loaded first, onto the top.
+        if (left.where != Where::X87)
+            Load(left);
+        if (right.where == Where::Constant && !IsDouble(ConstantValue(right.index))) {
+            Load(right);
+            PoppingArith(kind);
+        } else {
+            MemoryArith(kind, false, right);
+        }
+    } else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
+        Load(left); // on top of the right operand
+        FxchSt1();
+        PoppingArith(kind);
+    } else {
+        // The right operand is on top: the reversed form keeps the order of the operands (and
+        // "+" and "*" give the same bits either way).
+        MemoryArith(kind, true, left);
+    }
+    left = {Where::X87, 0, true, false};
 }
 
-// ST(1) ^ ST(0), with the check of "^" first.
-void Generator::Power(int depth, int position) {
+// "/" of the two values on top, after its checks.
+void Generator::Divide(int position) {
+    Value right = stack_.back();
+    if (right.where == Where::Constant && ConstantValue(right.index) != 0) {
+        // A literal or constant is never a NaN: only zero needs the check.
+        Binary(3, position);
+        return;
+    }
+    if (right.where != Where::X87) {
+        Load(stack_.back());
+        right = stack_.back();
+    }
+    stack_.pop_back();
+    Value &left = stack_.back();
+    const int depth = X87Depth() + 1;
     Fldz();
     FucomipSt(1);
-    const std::size_t nonzero = a_.Jump(0x85);
-    stubs_.push_back({StubKind::Fixed, JumpIfZero(1), depth, position, 13});
-    a_.Bind(nonzero, a_.Here());
-    RecheckUnlessDoubleRange(0, depth);
-    RecheckUnlessDoubleRange(1, depth);
-    // Both operands rounded to double, the base first.
-    FstpDoubleAt(kRsp, kArgument0 + 8);
-    FstpDoubleAt(kRsp, kArgument0);
-    for (int k = 0; k < depth - 2; ++k)
-        FstpLongAt(kRsp, kSpill + 16 * k);
-    Movsd(0x10, 0, kArgument0);
-    Movsd(0x10, 1, kArgument0 + 8);
-    Call(Address(&PowerOfDoubles));
-    ResultFromXmm0();
-    Restore(depth - 2);
-}
-
-void Generator::Call(std::uintptr_t function) {
-    a_.Bytes({0x48, 0xB8}); // mov rax, function; call rax
-    a_.Int64(function);
-    a_.Bytes({0xFF, 0xD0});
-}
-
-// Brings the spilled values back under the result in ST(0).
-void Generator::Restore(int spilled) {
-    for (int k = spilled - 1; k >= 0; --k) {
-        FldLongAt(kRsp, kSpill + 16 * k);
+    stubs_.push_back({StubKind::Divide, a_.Jump(0x84), depth, position, 0, left});
+    if (right.dirty)
+        RecheckUnlessFinite(0, depth);
+    if (left.where == Where::X87)
+        PoppingArith(3);
+    else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
+        Load(left);
         FxchSt1();
-    }
+        PoppingArith(3);
+    } else
+        MemoryArith(3, true, left);
+    left = {Where::X87, 0, true, false};
 }
 
-void Generator::Function(int index, int depth, int position) {
+// "^" of the two values on top: its check, then the math library's power of the two operands
+// rounded to double.
+void Generator::Power(int position) {
+    Value right = stack_.back();
+    stack_.pop_back();
+    Value left = stack_.back();
+    stack_.pop_back();
+    const int p = static_cast<int>(stack_.size());
+    const bool rightX87 = right.where == Where::X87, leftX87 = left.where == Where::X87;
+    int depth = X87Depth() + rightX87 + leftX87;
+    if (!(right.where == Where::Constant && ConstantValue(right.index) != 0)) {
+        const std::size_t rightNonzero = JumpUnlessZero(right, 0);
+        const std::size_t leftNonzero = JumpUnlessZero(left, rightX87 ? 1 : 0);
+        stubs_.push_back({StubKind::Fixed, a_.Jump(0xE9), depth, position, 13});
+        a_.Bind(rightNonzero, a_.Here());
+        a_.Bind(leftNonzero, a_.Here());
+    }
+    // The operands rounded to double: the right one is on top if it is in a register.
+    if (rightX87) {
+        RoundTopTo(kArgument1, right, depth);
+        --depth;
+    }
+    if (leftX87) {
+        RoundTopTo(kArgument0, left, depth);
+        --depth;
+    }
+    const int spilled = Spill();
+    if (leftX87)
+        Movsd(0x10, 0, kArgument0);
+    else
+        OnMemory({0xF2, 0x0F}, 0x10, 0, left);
+    if (rightX87)
+        Movsd(0x10, 1, kArgument1);
+    else
+        OnMemory({0xF2, 0x0F}, 0x10, 1, right);
+    Call(Address(&PowerOfDoubles));
+    PushCallResult(p);
+    Restore(spilled, false);
+}
+
+void Generator::Function(int index, int position) {
     const FunctionRule &rule = kRules[index];
-    if (rule.kernel != Kernel::General) {
+    const int p = static_cast<int>(stack_.size()) - 1;
+    if (rule.kernel == Kernel::General) {
+        // ApplyFunction itself, with the extended argument.
+        LoadTop();
+        const Value argument = stack_.back();
+        const int depth = X87Depth();
+        if (!argument.isDouble)
+            RecheckUnlessDoubleRange(0, depth);
+        FstpLongAt(kRsp, kArgument0);
+        stack_.pop_back();
+        const int spilled = Spill();
+        a_.Memory(0xC7, 0, kRsp, kErrorSlot); // mov dword [rsp + 16], 0
+        a_.Int32(0);
+        a_.Byte(0xBF); // mov edi, index
+        a_.Int32(index);
+        a_.Bytes({0x48, 0x8D, 0x74, 0x24, kErrorSlot}); // lea rsi, [rsp + 16]
+        Call(Address(&NativeFunction));
+        a_.Memory(0x83, 7, kRsp, kErrorSlot); // cmp dword [rsp + 16], 0
+        a_.Byte(0);
+        // With values spilled around the call, one of them may hold an unchecked overflow that
+        // came before this fault.
+        stubs_.push_back(
+            {spilled > 0 ? StubKind::Recheck : StubKind::Function, a_.Jump(0x85), 1, position});
+        Restore(spilled, true);
+        stack_.push_back({Where::X87, 0, false, false});
+        return;
+    }
+    Value argument = stack_.back();
+    const int depth = X87Depth();
+    if (argument.where == Where::X87) {
         if (rule.check == Check::AboveOne) {
             // 1 < ST(0); a NaN passes.
             a_.Bytes({0xD9, 0xE8}); // fld1
@@ -390,124 +605,119 @@ void Generator::Function(int index, int depth, int position) {
             stubs_.push_back({StubKind::Fixed, a_.Jump(0x8A), depth, position, 14});
             stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 14});
         }
-        RecheckUnlessDoubleRange(0, depth);
-        FstpDoubleAt(kRsp, kArgument0);
-        if (rule.kernel == Kernel::Absolute) {
-            FldDoubleAt(kRsp, kArgument0);
-            a_.Bytes({0xD9, 0xE1}); // fabs
-            return;
-        }
-        if (rule.kernel == Kernel::SquareRoot) {
-            Movsd(0x10, 0, kArgument0);
-            a_.Bytes({0xF2, 0x0F, 0x51, 0xC0}); // sqrtsd xmm0, xmm0
-            ResultFromXmm0();
-            return;
-        }
-        for (int k = 0; k < depth - 1; ++k)
-            FstpLongAt(kRsp, kSpill + 16 * k);
+        RoundTopTo(kArgument0, argument, depth);
         Movsd(0x10, 0, kArgument0);
-        Call(Address(rule.math));
-        ResultFromXmm0();
-        Restore(depth - 1);
+    } else {
+        // A double in memory: the checks are the same on it in double.
+        OnMemory({0xF2, 0x0F}, 0x10, 0, argument); // movsd xmm0, argument
+        if (rule.check == Check::AboveOne) {
+            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, OneIndex()}); // ucomisd xmm0, 1
+            stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 16});
+        } else if (rule.check == Check::BelowZero) {
+            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
+            stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 14});
+        }
+    }
+    stack_.pop_back();
+    if (rule.kernel == Kernel::Absolute && argument.where != Where::X87) {
+        OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd xmm0, mask
+        PushCallResult(p);
         return;
     }
-    RecheckUnlessDoubleRange(0, depth);
-    FstpLongAt(kRsp, kArgument0);
-    for (int k = 0; k < depth - 1; ++k)
-        FstpLongAt(kRsp, kSpill + 16 * k);
-    a_.Memory(0xC7, 0, kRsp, kErrorSlot); // mov dword [rsp + 16], 0
-    a_.Int32(0);
-    a_.Byte(0xBF); // mov edi, index
-    a_.Int32(index);
-    a_.Bytes({0x48, 0x8D, 0x74, 0x24, kErrorSlot}); // lea rsi, [rsp + 16]
-    Call(Address(&NativeFunction));
-    a_.Memory(0x83, 7, kRsp, kErrorSlot); // cmp dword [rsp + 16], 0
-    a_.Byte(0);
-    // With values spilled around the call, one of them may hold an unchecked overflow that came
-    // before this fault.
-    stubs_.push_back(
-        {depth > 1 ? StubKind::Recheck : StubKind::Function, a_.Jump(0x85), 1, position});
-    Restore(depth - 1);
+    if (rule.kernel == Kernel::Absolute) {
+        Movsd(0x11, 0, kArgument0);
+        FldDoubleAt(kRsp, kArgument0);
+        a_.Bytes({0xD9, 0xE1}); // fabs
+        stack_.push_back({Where::X87, 0, false, true});
+        return;
+    }
+    if (rule.kernel == Kernel::SquareRoot) {
+        a_.Bytes({0xF2, 0x0F, 0x51, 0xC0}); // sqrtsd xmm0, xmm0
+        PushCallResult(p);
+        return;
+    }
+    const int spilled = Spill();
+    Call(Address(rule.math));
+    PushCallResult(p);
+    Restore(spilled, false);
 }
 
 bool Generator::Body() {
-    int depth = 0;
-    for (const Instruction &i : program_.code) {
-        const int kind = i.op >= kAdd && i.op <= kPow             ? i.op - kAdd
-                         : i.op >= kAddConst && i.op <= kPowConst ? i.op - kAddConst
-                         : i.op >= kAddVar && i.op <= kPowVar     ? i.op - kAddVar
-                                                                  : -1;
-        const std::int32_t variable = 8 * i.index;
+    for (std::size_t k = 0; k < program_.code.size(); ++k) {
+        const Instruction &i = program_.code[k];
+        if (hoisted_[k] >= 0) {
+            // The argument of a hoisted call, or the call, whose value is in its slot.
+            if (i.op == kFunction)
+                stack_.push_back({Where::Slot, hoisted_[k]});
+            continue;
+        }
         switch (i.op) {
         case kPushConst:
-            LoadConstant(i.index);
-            ++depth;
+            stack_.push_back({Where::Constant, i.index, false, IsDouble(ConstantValue(i.index))});
+            if (!stack_.back().isDouble)
+                Load(stack_.back());
             break;
         case kPushVar:
-            FldDoubleAt(values_, variable);
-            ++depth;
+            stack_.push_back({Where::Variable, i.index});
             break;
         case kAdd:
         case kSub:
         case kMul:
-            PoppingArith(kind);
-            --depth;
+            Binary(i.op - kAdd, i.position);
             break;
         case kDiv:
-            Divide(depth, i.position);
-            --depth;
+            Divide(i.position);
             break;
         case kPow:
-            Power(depth, i.position);
-            --depth;
+            Power(i.position);
             break;
         case kAddConst:
         case kSubConst:
         case kMulConst:
-            ArithConstant(kind, i.index);
-            break;
-        case kDivConst: {
-            const long double v = program_.constants[static_cast<std::size_t>(i.index)];
-            if (v != 0) {
-                // A literal or constant is never a NaN: only zero needs the check.
-                ArithConstant(kind, i.index);
-            } else {
-                LoadConstant(i.index);
-                Divide(depth + 1, i.position);
-            }
-            break;
-        }
+        case kDivConst:
         case kPowConst:
-            LoadConstant(i.index);
-            Power(depth + 1, i.position);
+            // A constant in memory is always a double; any other is loaded at once.
+            stack_.push_back({Where::Constant, i.index, false, IsDouble(ConstantValue(i.index))});
+            if (!stack_.back().isDouble)
+                Load(stack_.back());
+            if (i.op == kDivConst)
+                Divide(i.position);
+            else if (i.op == kPowConst)
+                Power(i.position);
+            else
+                Binary(i.op - kAddConst, i.position);
             break;
         case kAddVar:
         case kSubVar:
         case kMulVar:
-            a_.Memory(0xDC, MemoryArithFor(kind), values_, variable);
-            break;
         case kDivVar:
-            FldDoubleAt(values_, variable);
-            Divide(depth + 1, i.position);
-            break;
         case kPowVar:
-            FldDoubleAt(values_, variable);
-            Power(depth + 1, i.position);
+            stack_.push_back({Where::Variable, i.index});
+            if (i.op == kDivVar)
+                Divide(i.position);
+            else if (i.op == kPowVar)
+                Power(i.position);
+            else
+                Binary(i.op - kAddVar, i.position);
             break;
         case kFunction:
-            Function(i.small, depth, i.position);
+            Function(i.small, i.position);
             break;
         case kFault:
-            FaultExit(i.small, i.position, depth);
+            FaultExit(i.small, i.position, X87Depth());
             return true;
         case kBadLiteral:
-            ExitWith(kRecheck, i.position, depth);
+            ExitWith(kRecheck, i.position, X87Depth());
             return true;
-        case kReturn:
-            if (depth != 1)
+        case kReturn: {
+            if (stack_.size() != 1)
                 return false;
-            RecheckUnlessFinite(0, 1);
+            const bool dirty = stack_.back().dirty;
+            LoadTop();
+            if (dirty)
+                RecheckUnlessFinite(0, 1);
             return true;
+        }
         default:
             return false;
         }
@@ -516,16 +726,14 @@ bool Generator::Body() {
 }
 
 void Generator::Stubs() {
-    // The stubs may add further stubs while they are written: index, don't iterate.
+    // Writing a stub may add stubs: index, don't iterate.
     for (std::size_t k = 0; k < stubs_.size(); ++k) {
         const Stub s = stubs_[k];
         a_.Bind(s.jump, a_.Here());
         switch (s.kind) {
         case StubKind::Divide: {
-            // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend ST(1) is too.
-            Fldz();
-            FucomipSt(2);
-            const std::size_t nonzero = a_.Jump(0x85);
+            // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend is too.
+            const std::size_t nonzero = JumpUnlessZero(s.dividend, 1);
             FaultExit(13, s.position, s.depth);
             a_.Bind(nonzero, a_.Here());
             FaultExit(12, s.position + 1, s.depth);
@@ -537,7 +745,7 @@ void Generator::Stubs() {
         case StubKind::Function:
             PopAll(s.depth);
             a_.Bytes({0x8B, 0x44, 0x24, kErrorSlot}); // mov eax, [rsp + 16]
-            a_.Bytes({0x41, 0x89, 0x04, 0x24});       // mov [r12], eax (calls need the frame)
+            a_.Bytes({0x41, 0x89, 0x04, 0x24});       // mov [r12], eax (calls have the frame)
             WriteOut(1, s.position);
             Fldz();
             exits_.push_back(a_.Jump(0xE9));
@@ -559,21 +767,25 @@ bool Generator::Generate() {
     const bool calls = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
         return i.op == kFunction || i.op == kPow || i.op == kPowConst || i.op == kPowVar;
     });
+    // The frame, with rsp 16-byte aligned at calls after the two pushes.
+    const int frame = (kSlots + 8 * (kMaxDepth + kMaxHoisted) + 15) / 16 * 16 + 8;
     if (calls) {
         a_.Bytes({0x53, 0x41, 0x54}); // push rbx; push r12
-        a_.Bytes({0x48, 0x81, 0xEC}); // sub rsp, kFrame
-        a_.Int32(kFrame);
+        a_.Bytes({0x48, 0x81, 0xEC}); // sub rsp, frame
+        a_.Int32(frame);
         a_.Bytes({0x48, 0x89, 0xFB, 0x49, 0x89, 0xF4}); // mov rbx, rdi; mov r12, rsi
+        Hoist();
     } else {
         values_ = kRdi;
         out_ = kRsi;
+        hoisted_.assign(program_.code.size(), -1);
     }
     if (!Body())
         return false;
     const std::size_t epilogue = a_.Here();
     if (calls) {
-        a_.Bytes({0x48, 0x81, 0xC4}); // add rsp, kFrame
-        a_.Int32(kFrame);
+        a_.Bytes({0x48, 0x81, 0xC4}); // add rsp, frame
+        a_.Int32(frame);
         a_.Bytes({0x41, 0x5C, 0x5B}); // pop r12; pop rbx
     }
     a_.Byte(0xC3); // ret
@@ -584,9 +796,13 @@ bool Generator::Generate() {
     while (a_.Here() % 16 != 0)
         a_.Byte(0xCC);
     const std::size_t table = a_.Here();
-    for (long double v : program_.constants) {
+    for (int index = 0; index <= SignMaskIndex(); ++index) {
+        const long double v = ConstantValue(index);
         std::uint8_t slot[16] = {};
-        if (IsDouble(v)) {
+        if (index == SignMaskIndex()) {
+            const std::uint64_t mask = ~(std::uint64_t{1} << 63);
+            std::memcpy(slot, &mask, sizeof mask);
+        } else if (IsDouble(v)) {
             const double d = static_cast<double>(v);
             std::memcpy(slot, &d, sizeof d);
         } else {
@@ -595,16 +811,8 @@ bool Generator::Generate() {
         for (std::uint8_t b : slot)
             a_.Byte(b);
     }
-    const std::size_t doubleMax = a_.Here();
-    const double max = std::numeric_limits<double>::max();
-    std::uint8_t slot[8];
-    std::memcpy(slot, &max, sizeof max);
-    for (std::uint8_t b : slot)
-        a_.Byte(b);
     for (const ConstantUse &use : constants_)
         a_.Bind(use.disp, table + 16 * static_cast<std::size_t>(use.index));
-    for (std::size_t use : usesDoubleMax_)
-        a_.Bind(use, doubleMax);
     return true;
 }
 

@@ -34,6 +34,7 @@ public:
     long double Run(const double *values, int *codeAndPosition) const {
         return entry_(values, codeAndPosition);
     }
+    Entry EntryPoint() const { return entry_; }
 
 private:
     void *memory_;
