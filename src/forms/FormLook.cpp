@@ -7,16 +7,38 @@
 
 namespace ziffa {
 
-QFont PointFont(const QString &family, int points, bool bold) {
-    QFont font(family, points);
+namespace {
+
+// The free font of about the same metrics that stands in where a Windows font is missing, so
+// that captions fit the controls drawn for it.
+QString MetricTwin(const QString &family) {
+    if (family == QLatin1String("MS Sans Serif"))
+        return QStringLiteral("Liberation Sans");
+    if (family == QLatin1String("Courier New"))
+        return QStringLiteral("Liberation Mono");
+    if (family == QLatin1String("Verdana"))
+        return QStringLiteral("DejaVu Sans");
+    return family;
+}
+
+QFont FamilyFont(const QString &family, bool bold) {
+    QFont font(family);
+    font.setFamilies({family, MetricTwin(family)});
     font.setBold(bold);
     return font;
 }
 
+} // namespace
+
+QFont PointFont(const QString &family, int points, bool bold) {
+    QFont font = FamilyFont(family, bold);
+    font.setPointSize(points);
+    return font;
+}
+
 QFont PixelFont(const QString &family, int pixels, bool bold) {
-    QFont font(family);
+    QFont font = FamilyFont(family, bold);
     font.setPixelSize(pixels);
-    font.setBold(bold);
     return font;
 }
 
