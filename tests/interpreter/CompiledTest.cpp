@@ -1,0 +1,237 @@
+#include "Support.h"
+
+#include "interpreter/Compiled.h"
+#include "interpreter/Evaluator.h"
+#include "interpreter/FloatFault.h"
+
+#include "ReferenceEvaluator.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace ziffa {
+namespace {
+
+using test::Bits;
+
+struct Result {
+    long double value = 0;
+    int code = 0;
+    int position = -1;
+    int fault = -1; // FloatFault kind, or -1
+};
+
+Result RunProgram(const CompiledExpression &program, const std::vector<double> &values) {
+    Result r;
+    try {
+        r.value = program.Evaluate(values.data(), r.code, r.position);
+    } catch (const FloatFault &f) {
+        r.fault = static_cast<int>(f.kind());
+    }
+    return r;
+}
+
+// The same text in both forms, with the same variables.
+std::vector<Result> RunBoth(const std::string &text, const std::vector<std::string> &names,
+                            const std::vector<double> &values) {
+    std::vector<Result> out;
+    for (Execution e : {Execution::Native, Execution::Interpreted})
+        out.push_back(RunProgram(
+            CompileExpression(text, static_cast<int>(names.size()), names.data(), '.', e), values));
+    return out;
+}
+
+struct Case {
+    const char *text;
+    int code;
+    int position;
+    long double value; // when code is 0
+};
+
+class Faults : public testing::TestWithParam<Case> {};
+
+// The order of faults: structure of a level before its operands, left before right, a function's
+// argument before its name, arithmetic checks last.
+TEST_P(Faults, SameInBothForms) {
+    const Case &c = GetParam();
+    const std::vector<std::string> names = {"x", "sin"};
+    const std::vector<double> values = {2, 5};
+    for (const Result &r : RunBoth(c.text, names, values)) {
+        EXPECT_EQ(r.fault, -1) << c.text;
+        EXPECT_EQ(r.code, c.code) << c.text;
+        EXPECT_EQ(r.position, c.code ? c.position : -1) << c.text;
+        if (c.code == 0) {
+            EXPECT_EQ(Bits(r.value), Bits(c.value)) << c.text;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Order, Faults,
+    testing::Values(Case{"", 10, 0, 0}, Case{".", 3, 0, 0}, Case{"()", 10, 1, 0},
+                    Case{"sin()", 10, 4, 0}, Case{"xyz(1/0)", 12, 6, 0}, Case{"2(1/0)", 12, 4, 0},
+                    Case{"(1/0)+", 9, 6, 0}, Case{"1/0+2*", 12, 2, 0}, Case{"1/0++2", 9, 4, 0},
+                    Case{"(2)(1/0)", 11, 3, 0}, Case{"2*-3", 9, 2, 0}, Case{"*+3", 5, 0, 0},
+                    Case{"(2+3", 1, 4, 0}, Case{"(1))(", 2, 3, 0}, Case{"1+sin(2)/0", 12, 9, 0},
+                    Case{"0/0", 13, 1, 0}, Case{"x^0*0^0", 13, 5, 0}, Case{"ln(-1)+1/0", 14, 3, 0},
+                    Case{"1/0+ln(-1)", 12, 2, 0}, Case{"asin(1+x)", 16, 5, 0},
+                    Case{"ctg(0)", 15, 4, 0}, Case{"x(3)", 6, 0, 0}, Case{"1.2.3", 8, 3, 0},
+                    Case{"-x", 0, 0, -2}, Case{"sin", 0, 0, 5}, Case{"sin(0)", 0, 0, 0},
+                    Case{"2^3^2", 0, 0, 64}, Case{"1-(2-(3-(4-(5-(6-x)))))", 0, 0, -1},
+                    Case{"1-(2-(3-(4-(5-sin(0)))))", 0, 0, 3}));
+
+// A leading sign reads the text "0" like any operand, and a variable named like a number is read
+// in its place.
+TEST(Compiled, VariablesNamedLikeNumbers) {
+    const std::vector<std::string> names = {"0", "5"};
+    const std::vector<double> values = {7, 11};
+    const Case cases[] = {{"-1", 0, 0, 6}, {"+1", 0, 0, 8},         {"5", 0, 0, 11},
+                          {"5.", 0, 0, 5}, {"1/0", 0, 0, 1.0L / 7}, {"0.0/0.0", 13, 3, 0}};
+    for (const Case &c : cases)
+        for (const Result &r : RunBoth(c.text, names, values)) {
+            EXPECT_EQ(r.code, c.code) << c.text;
+            EXPECT_EQ(r.position, c.code ? c.position : -1) << c.text;
+            EXPECT_EQ(Bits(r.value), Bits(c.value)) << c.text;
+        }
+}
+
+// An overflow or invalid operation comes first wherever it happens before another fault, and
+// also where its infinity or NaN vanishes afterwards.
+TEST(Compiled, FloatFaultsComeInTheirPlace) {
+    const std::string tooLarge(5000, '9');
+    const struct {
+        const char *text;
+        FloatFault::Kind kind;
+    } cases[] = {
+        {"!(1000)*!(1000)+xyz(1)", FloatFault::Kind::Overflow},
+        {"(!(1000)*!(1000))/0", FloatFault::Kind::Overflow},
+        {"exp(1000)-exp(1000)+1/0", FloatFault::Kind::InvalidOperation},
+        {"(!(1754)*100)^0", FloatFault::Kind::Overflow},
+        {"1/(!(1754)*100)", FloatFault::Kind::Overflow},
+        {"exp(-(!(1754)*100))", FloatFault::Kind::Overflow},
+        {"sin(!(200))", FloatFault::Kind::Overflow},
+        {"(0*exp(1000))^0", FloatFault::Kind::InvalidOperation},
+        {"1+(!(1754)*100)*0+ctg(0)", FloatFault::Kind::Overflow},
+        {"2+tg(!(1754)*100-!(1754)*100)", FloatFault::Kind::Overflow},
+        {tooLarge.c_str(), FloatFault::Kind::Overflow},
+    };
+    for (const auto &c : cases) {
+        int code = 0, position = -1;
+        EXPECT_THROW(reference::EvaluateExpression(c.text, code, position, 0, nullptr, nullptr),
+                     FloatFault)
+            << c.text;
+        for (const Result &r : RunBoth(c.text, {}, {}))
+            EXPECT_EQ(r.fault, static_cast<int>(c.kind)) << c.text;
+    }
+}
+
+TEST(Compiled, InfinitiesAndNaNsOfTheMathLibraryPassSilently) {
+    for (const char *text : {"ln(0)", "exp(1000)", "asin(-2)", "0^(-1)", "1/ln(0)", "-ln(0)*2"}) {
+        int code = 0, position = -1;
+        const long double expected =
+            reference::EvaluateExpression(text, code, position, 0, nullptr, nullptr);
+        for (const Result &r : RunBoth(text, {}, {})) {
+            EXPECT_EQ(r.code, 0) << text;
+            EXPECT_EQ(r.fault, -1) << text;
+            EXPECT_EQ(Bits(r.value), Bits(expected)) << text;
+        }
+    }
+}
+
+// Variables bind when the text is compiled; one program serves every set of values.
+TEST(Compiled, OneProgramManyValues) {
+    const std::vector<std::string> names = {"x", "y"};
+    const CompiledExpression program = CompileExpression("sin(x)*cos(y)+x/y", 2, names.data());
+    for (double x = -3; x <= 3; x += 0.75)
+        for (double y = -2; y <= 2; y += 0.5) {
+            const std::vector<double> values = {x, y};
+            int code = 0, position = -1;
+            const long double expected = reference::EvaluateExpression(
+                "sin(x)*cos(y)+x/y", code, position, 2, values.data(), names.data());
+            const Result r = RunProgram(program, values);
+            EXPECT_EQ(r.code, code);
+            EXPECT_EQ(r.position, position);
+            EXPECT_EQ(Bits(r.value), Bits(expected));
+        }
+}
+
+TEST(Compiled, OutputsStayWhenTheCodeIsSetOnEntry) {
+    const CompiledExpression program = CompileExpression("1/0", 0, nullptr);
+    int code = 4, position = 9;
+    EXPECT_EQ(program.Evaluate(nullptr, code, position), 0);
+    EXPECT_EQ(code, 4);
+    EXPECT_EQ(position, 9);
+    const CompiledExpression empty;
+    code = 0;
+    empty.Evaluate(nullptr, code, position);
+    EXPECT_EQ(code, 10);
+    EXPECT_EQ(position, 0);
+}
+
+TEST(Compiled, EvaluateExpressionAddsThePositionOffset) {
+    int code = 0, position = -1;
+    EvaluateExpression("(2+3", code, position, 0, nullptr, nullptr, 10);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(position, 14);
+}
+
+#if defined(__x86_64__) && defined(__linux__)
+TEST(Compiled, MachineCodeWhereThePlatformAllowsIt) {
+    const std::string names[] = {"x", "y"};
+    EXPECT_TRUE(CompileExpression("sin(x)*cos(y)", 2, names).IsNative());
+    EXPECT_FALSE(
+        CompileExpression("sin(x)*cos(y)", 2, names, '.', Execution::Interpreted).IsNative());
+    // Too deep for the x87 registers: interpreted, with the same results.
+    EXPECT_FALSE(CompileExpression("1-(2-(3-(4-(5-(6-(7-x))))))", 2, names).IsNative());
+}
+#endif
+
+// Many hoisted calls, and calls with values held in registers around them.
+TEST(Compiled, ManyCallsAgreeWithTheInterpreter) {
+    std::string text = "1";
+    for (int i = 0; i < 100; ++i)
+        text += i % 3 ? "+sin(x)*cos(" + std::to_string(i) + ")" : "-exp(x)/(2-abs(x))";
+    text += "+(1-(2-(3-(4-ln(2+x)))))";
+    for (double x : {-1.5, 0.0, 0.25, 3.0}) {
+        const std::vector<Result> r = RunBoth(text, {"x"}, {x});
+        EXPECT_EQ(r[0].code, r[1].code);
+        EXPECT_EQ(Bits(r[0].value), Bits(r[1].value)) << x;
+    }
+}
+
+// Neither compiling nor evaluating follows the nesting, so no input overflows the stack.
+TEST(Compiled, LongAndDeepInput) {
+    const std::string nested = std::string(1000000, '(') + "7" + std::string(1000000, ')');
+    Result r = RunProgram(CompileExpression(nested, 0, nullptr), {});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.value, 7);
+
+    std::string sum = "1";
+    sum.reserve(10000000);
+    while (sum.size() < 10000000)
+        sum += "+1";
+    r = RunProgram(CompileExpression(sum, 0, nullptr), {});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.value, static_cast<long double>((sum.size() + 1) / 2));
+
+    // A chain to the right keeps every value: the interpreter's stack grows on the heap.
+    std::string right;
+    for (int i = 0; i < 200000; ++i)
+        right.append("1-(");
+    right.push_back('1');
+    right.append(200000, ')');
+    r = RunProgram(CompileExpression(right, 0, nullptr), {});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.value, 1);
+
+    const std::string unbalanced = std::string(1000000, '(') + "1";
+    r = RunProgram(CompileExpression(unbalanced, 0, nullptr), {});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.position, 1000001);
+}
+
+} // namespace
+} // namespace ziffa

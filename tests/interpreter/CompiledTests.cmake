@@ -1,0 +1,18 @@
+# The compiled form of expressions: its own tests, and the comparison with the recursive
+# reference evaluator in reference/. Included from this folder's CMakeLists.txt.
+add_subdirectory(reference)
+
+add_executable(ziffa_compiled_tests
+    TestMain.cpp
+    Support.cpp
+    CompiledTest.cpp
+    CompiledDifferentialTest.cpp
+)
+target_include_directories(ziffa_compiled_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(ziffa_compiled_tests PRIVATE ziffa_reference_evaluator GTest::gtest)
+# The sanitizer build runs the comparison on fewer expressions; the Release build on 200,000.
+if(ZIFFA_SANITIZE)
+    target_compile_definitions(ziffa_compiled_tests PRIVATE ZIFFA_DIFFERENTIAL_COUNT=40000)
+endif()
+add_test(NAME compiled COMMAND ziffa_compiled_tests)
+set_tests_properties(compiled PROPERTIES ENVIRONMENT "LC_ALL=pl_PL.UTF-8")
