@@ -31,7 +31,7 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     BindHandler(TimerClear, &QTimer::timeout, this, &TFormWykres::TimerClearTimer);
 
     FormWykres = this;
-    RunGuarded([this] { FormCreate(); });
+    FormCreate(); // runs at start-up, whose own guard reports a failure
 }
 
 TFormWykres::~TFormWykres() {
