@@ -1,5 +1,7 @@
 #include "forms/Unitwykres.h"
 
+#include "forms/ChartLook.h"
+
 #include "components/Graph3d.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
@@ -44,20 +46,7 @@ void TFormWykres::FormCreate() {
     Graph = new TGraph3D(this);
     Graph->setObjectName(QStringLiteral("Graph"));
     Graph->show();
-    Graph->g3D_drawxmin = -4.0f;
-    Graph->g3D_drawxmax = 4.0f;
-    Graph->g3D_drawymin = -4.0f;
-    Graph->g3D_drawymax = 4.0f;
-    Graph->g3D_drawzmin = -4.0f;
-    Graph->g3D_drawzmax = 4.0f;
-    Graph->g3D_realxmin = -5.0f;
-    Graph->g3D_realxmax = 5.0f;
-    Graph->g3D_drawaxises = true;
-    Graph->g3D_fun_drawhorizlines = true;
-    Graph->g3D_fun_drawvertlines = true;
-    Graph->g3D_fun_xlinestep = 0.05f;
-    Graph->g3D_fun_zlinestep = 0.05f;
-    Graph->g3D_fun_step = 0.1f;
+    SetChartWindowProperties(*Graph);
     // A sizeable border: the window is an ordinary resizable one.
     Graph->SetAlign(TAlign::alClient);
     Graph->update();

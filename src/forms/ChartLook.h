@@ -1,0 +1,16 @@
+#pragma once
+
+namespace ziffa {
+
+class TGraph3D;
+
+// The chart window's graph settings, in the order the window sets them at creation: the six
+// ranges, the two projected-plane bounds, the axes, both line families and the three steps.
+void SetChartWindowProperties(TGraph3D &graph);
+
+// The look of a drawing chart: the designer defaults (colours, margin, line mode, axes and
+// numbers) with the chart window's ranges and steps. Without the defaults a graph made at run
+// time would draw black on black.
+void ApplyChartLook(TGraph3D &graph);
+
+} // namespace ziffa
