@@ -11,14 +11,13 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <unordered_map>
 
 namespace ziffa {
 
 using namespace compiled;
 
 namespace {
-
-constexpr std::string_view kOperatorOrder = "+-*/^";
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -146,6 +145,8 @@ private:
     std::vector<Operand> operands_;
     std::vector<PendingOperator> operators_;
     std::vector<Group> groups_;
+    static constexpr std::size_t kMaxLiterals = 4096;
+    std::unordered_map<std::string_view, std::int32_t> literals_;
 };
 
 // The checks that only the whole text can fail: the empty text, the lone separator, and the
@@ -206,10 +207,18 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
             return;
         }
     }
-    if (const auto value = ConvertNumberLiteral(name, separator_))
+    // A literal seen before shares its constant (a long sum often repeats one number).
+    if (const auto known = literals_.find(name); known != literals_.end()) {
+        code_.push_back({kPushConst, 0, known->second, 0});
+        return;
+    }
+    if (const auto value = ConvertNumberLiteral(name, separator_)) {
         EmitConstant(*value);
-    else
+        if (literals_.size() < kMaxLiterals)
+            literals_.emplace(name, code_.back().index);
+    } else {
         code_.push_back({kBadLiteral, 0, 0, offset});
+    }
 }
 
 void ExpressionCompiler::StartAtom(Group &group, int position) {
@@ -301,6 +310,9 @@ void ExpressionCompiler::FinishGroup(Group &group) {
 void ExpressionCompiler::Compile() {
     if (TopLevelFault())
         return;
+    // A long text is mostly an alternation of operands and operators: one instruction for every
+    // two characters saves growing the code many times.
+    code_.reserve(text_.size() / 2 + 16);
     groups_.push_back({0, 0, 0, 0});
     StartAtom(groups_.back(), 0);
     const std::size_t n = text_.size();
@@ -387,7 +399,8 @@ CompiledExpression ExpressionCompiler::Build(std::string_view text, int variable
         code.erase(end + 1, code.end());
     else
         code.push_back({kReturn, 0, 0, 0});
-    code.shrink_to_fit();
+    if (code.capacity() > code.size() + code.size() / 4 + 64)
+        code.shrink_to_fit();
     program->constants.shrink_to_fit();
     // The most values alive at once; slot 0 of the interpreter's stack takes the accumulator's
     // initial value.
