@@ -119,24 +119,35 @@ int EvaluateLine(const std::string &utf8, const Variables &vars, std::ostream &o
 
 std::string HeadlessUsage() {
     return "Usage:\n"
-           "  ziffa [EXPRESSION]                      start the calculator, calculating "
-           "EXPRESSION\n"
+           "  ziffa [--chart] [EXPRESSION]            start the calculator, calculating "
+           "EXPRESSION;\n"
+           "                                          --chart shows the \"Wykres\" button (F6)\n"
            "  ziffa --eval EXPRESSION [--var NAME=VALUE]...\n"
            "                                          print the value of EXPRESSION\n"
            "  ziffa --eval - [--var NAME=VALUE]...    evaluate one expression a line from standard "
            "input\n"
+           "  ziffa --plot FUNCTION --output FILE.png [--size WxH] [--points FILE]\n"
+           "                                          draw the surface of a function of x and y "
+           "into\n"
+           "                                          a PNG file (default size 556x424), without "
+           "a\n"
+           "                                          display; --points draws the number triples "
+           "of\n"
+           "                                          a file instead (FUNCTION may then be left "
+           "out)\n"
            "  ziffa --help                            print this text\n"
            "\n"
            "Up to five --var rows define variables, like the rows of the variables window.\n"
            "The decimal separator is the one of your locale (LC_ALL, LC_NUMERIC, LANG).\n"
            "\n"
-           "Exit status: 0 success, 1 a fault in the expression (the message on standard output,\n"
-           "the expression and a caret under the fault on standard error), 2 a floating-point\n"
-           "overflow or invalid operation, 64 a usage error.\n";
+           "Exit status: 0 success; 1 a fault in the expression (the message on standard output,\n"
+           "the expression and a caret under the fault on standard error), a points file that\n"
+           "can't be opened or a picture that can't be written; 2 a floating-point overflow or\n"
+           "invalid operation; 64 a usage error.\n";
 }
 
 bool IsHeadlessCommandLine(std::span<const std::string> args) {
-    return !args.empty() && args[0].starts_with("--");
+    return !args.empty() && args[0].starts_with("--") && args[0] != "--chart";
 }
 
 int RunHeadless(std::span<const std::string> args, char decimalSeparator, std::istream &in,

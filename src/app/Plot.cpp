@@ -12,6 +12,9 @@
 #include <QImage>
 #include <QString>
 
+#include <algorithm>
+#include <iostream>
+
 #include <charconv>
 #include <optional>
 #include <ostream>
@@ -88,7 +91,9 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
         const std::string text = NormalizeExpression(Utf8ToCp1250(*options.function));
         const int code = graph.g3D_drawfromfunction(text);
         if (code != 0) {
-            out << Cp1250ToUtf8("B\xA3\xA5" "D: ") << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
+            out << Cp1250ToUtf8("B\xA3\xA5"
+                                "D: ")
+                << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
             err << Cp1250ToUtf8(text) << '\n'
                 << std::string(static_cast<std::size_t>(std::max(graph.g3D_errorposition(), 0)),
                                ' ')
@@ -104,13 +109,6 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
 }
 
 } // namespace
-
-std::string PlotUsage() {
-    return "  ziffa --plot FUNCTION --output FILE.png [--size WxH] [--points FILE]\n"
-           "                                          draw the surface of a function of x and y\n"
-           "                                          (or the points of a file of number triples)\n"
-           "                                          into a PNG file, without a display\n";
-}
 
 bool IsPlotCommandLine(std::span<const std::string> args) {
     for (const std::string &a : args)

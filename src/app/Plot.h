@@ -16,6 +16,4 @@ bool IsPlotCommandLine(std::span<const std::string> args);
 int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
             std::ostream &out, std::ostream &err);
 
-std::string PlotUsage();
-
 } // namespace ziffa

@@ -1,0 +1,99 @@
+// The picture mode, run as the program itself: what it writes and how it ends.
+#include "components/Graph3d.h"
+#include "forms/ChartLook.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace ziffa {
+namespace {
+
+struct Outcome {
+    int status;
+    QString out;
+    QString err;
+};
+
+Outcome Ziffa(const QStringList &args) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM"); // the program must choose the offscreen platform itself
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(ZIFFA_BINARY), args);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QImage ChartPicture(int width, int height, const char *function) {
+    TGraph3D graph;
+    graph.resize(width, height);
+    ApplyChartLook(graph);
+    graph.g3D_cleargraph();
+    EXPECT_EQ(graph.g3D_drawfromfunction(function), 0);
+    return graph.Bitmap().convertToFormat(QImage::Format_RGB32);
+}
+
+class Plot : public testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString File(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+TEST_F(Plot, WritesThePictureOfTheChartLook) {
+    const Outcome r =
+        Ziffa({"--plot", " SIN(x) * cos(y) ", "--output", File("a.png"), "--size", "300x200"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage written(File("a.png"));
+    ASSERT_EQ(written.size(), QSize(300, 200));
+    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32),
+              ChartPicture(300, 200, "sin(x)*cos(y)"));
+}
+
+TEST_F(Plot, DefaultSize) {
+    ASSERT_EQ(Ziffa({"--plot", "x*y", "--output", File("b.png")}).status, 0);
+    EXPECT_EQ(QImage(File("b.png")).size(), QSize(556, 424));
+}
+
+TEST_F(Plot, RefusedFunction) {
+    const Outcome r = Ziffa({"--plot", "1+", "--output", File("c.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, QString::fromUtf8("BŁĄD: Brak wyrażenia po prawej stronie operatora\n"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("1+\n  ^\n")));
+    EXPECT_FALSE(QFile::exists(File("c.png")));
+}
+
+TEST_F(Plot, Points) {
+    QFile points(File("points.txt"));
+    ASSERT_TRUE(points.open(QIODevice::WriteOnly));
+    points.write("0 0 0\n1 1 1\n-1 2 0.5\n");
+    points.close();
+    EXPECT_EQ(Ziffa({"--points", File("points.txt"), "--output", File("d.png")}).status, 0);
+    EXPECT_EQ(QImage(File("d.png")).size(), QSize(556, 424));
+    EXPECT_EQ(Ziffa({"--points", File("missing.txt"), "--output", File("e.png")}).status, 1);
+    EXPECT_FALSE(QFile::exists(File("e.png")));
+}
+
+TEST_F(Plot, UsageAndWriteErrors) {
+    EXPECT_EQ(Ziffa({"--plot", "x"}).status, 64);
+    EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("f.png"), "--size", "10"}).status, 64);
+    EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("no/such/folder/g.png")}).status, 1);
+}
+
+} // namespace
+} // namespace ziffa
+
+int main(int argc, char **argv) {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
