@@ -125,6 +125,15 @@ template <L (*F)(double, double)> void BM_Native(benchmark::State &state) {
     Walk(state, [](const Point &p) { return F(p.x, p.y); });
 }
 
+// For comparison only: the same functions called through a pointer, once per point, as any
+// evaluator that is chosen at run time must be called; the compiler can't merge them into the
+// loop of the walk.
+void BM_NativeCall(benchmark::State &state, L (*f)(double, double)) {
+    benchmark::DoNotOptimize(&gTwo);
+    benchmark::DoNotOptimize(f);
+    Walk(state, [f](const Point &p) { return f(p.x, p.y); });
+}
+
 BENCHMARK_CAPTURE(BM_Compiled, E1, 0);
 BENCHMARK_CAPTURE(BM_Compiled, E2, 1);
 BENCHMARK_CAPTURE(BM_Compiled, E3, 2);
@@ -140,5 +149,10 @@ BENCHMARK_TEMPLATE(BM_Native, NativeE2)->Name("BM_Native/E2");
 BENCHMARK_TEMPLATE(BM_Native, NativeE3)->Name("BM_Native/E3");
 BENCHMARK_TEMPLATE(BM_Native, NativeE4)->Name("BM_Native/E4");
 BENCHMARK_TEMPLATE(BM_Native, NativeE5)->Name("BM_Native/E5");
+BENCHMARK_CAPTURE(BM_NativeCall, E1, &NativeE1);
+BENCHMARK_CAPTURE(BM_NativeCall, E2, &NativeE2);
+BENCHMARK_CAPTURE(BM_NativeCall, E3, &NativeE3);
+BENCHMARK_CAPTURE(BM_NativeCall, E4, &NativeE4);
+BENCHMARK_CAPTURE(BM_NativeCall, E5, &NativeE5);
 
 } // namespace
