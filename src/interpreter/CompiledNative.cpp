@@ -76,20 +76,21 @@ struct FunctionRule {
     Check check;
     Kernel kernel;
     double (*math)(double);
+    int resultBound; // the result is finite and below 2^resultBound, or -1 when it may be infinite
 };
 constexpr FunctionRule kRules[] = {
-    {"sin", Check::None, Kernel::Call, &Sine},
-    {"cos", Check::None, Kernel::Call, &Cosine},
-    {"asin", Check::AboveOne, Kernel::Call, &Arcsine},
-    {"acos", Check::AboveOne, Kernel::Call, &Arccosine},
-    {"abs", Check::None, Kernel::Absolute, nullptr},
-    {"exp", Check::None, Kernel::Call, &Exponential},
-    {"ln", Check::BelowZero, Kernel::Call, &Logarithm},
-    {"log10", Check::BelowZero, Kernel::Call, &Logarithm10},
-    {"!", Check::None, Kernel::General, nullptr},
-    {"tg", Check::None, Kernel::General, nullptr},
-    {"ctg", Check::None, Kernel::General, nullptr},
-    {"sqrt", Check::BelowZero, Kernel::SquareRoot, nullptr},
+    {"sin", Check::None, Kernel::Call, &Sine, 1},
+    {"cos", Check::None, Kernel::Call, &Cosine, 1},
+    {"asin", Check::AboveOne, Kernel::Call, &Arcsine, 1},
+    {"acos", Check::AboveOne, Kernel::Call, &Arccosine, 2},
+    {"abs", Check::None, Kernel::Absolute, nullptr, -1},
+    {"exp", Check::None, Kernel::Call, &Exponential, -1},
+    {"ln", Check::BelowZero, Kernel::Call, &Logarithm, -1},
+    {"log10", Check::BelowZero, Kernel::Call, &Logarithm10, -1},
+    {"!", Check::None, Kernel::General, nullptr, -1},
+    {"tg", Check::None, Kernel::General, nullptr, -1},
+    {"ctg", Check::None, Kernel::General, nullptr, -1},
+    {"sqrt", Check::BelowZero, Kernel::SquareRoot, nullptr, -1},
 };
 static_assert(std::size(kRules) == FunctionTable.size());
 constexpr bool RulesMatchTable() {
@@ -214,6 +215,10 @@ private:
         int index;          // of the variable, the constant or the slot
         bool dirty = false; // computed by the unchecked arithmetic
         bool isDouble = true;
+        // Never infinite (a NaN is possible) and below 2^bound in magnitude: arithmetic on such
+        // values can't overflow or be invalid, so its result needs no check.
+        bool finite = false;
+        int bound = 0;
     };
     enum class StubKind { Divide, Fixed, Function, Recheck };
     struct Stub {
@@ -384,9 +389,26 @@ private:
         return reinterpret_cast<std::uintptr_t>(function);
     }
     // The result of a call, in xmm0, becomes the value in the slot of stack position p.
-    void PushCallResult(int p) {
+    void PushCallResult(int p, int bound = -1) {
         Movsd(0x11, 0, kSlots + 8 * p);
         stack_.push_back({Where::Slot, p});
+        if (bound >= 0) {
+            stack_.back().finite = true;
+            stack_.back().bound = bound;
+        }
+    }
+    static Value ConstantAt(int index, long double v) {
+        Value c{Where::Constant, index, false, IsDouble(v), true, 0};
+        if (v != 0)
+            c.bound = std::max(0, std::ilogb(v) + 1);
+        return c;
+    }
+    // The bound of a result computed from an argument that is finite or was checked to be within
+    // the range of double, or -1.
+    static int BoundOfChecked(const Value &argument) {
+        if (argument.finite)
+            return argument.bound;
+        return argument.where == Where::X87 && !argument.isDouble ? 1024 : -1;
     }
 
     void FaultExit(int code, int position, int depth);
@@ -485,7 +507,9 @@ void Generator::Binary(int kind, int) {
         // "+" and "*" give the same bits either way).
         MemoryArith(kind, true, left);
     }
-    left = {Where::X87, 0, true, false};
+    const int bound = kind == 2 ? left.bound + right.bound : std::max(left.bound, right.bound) + 1;
+    const bool safe = left.finite && right.finite && bound < 16000;
+    left = {Where::X87, 0, !safe, false, safe, safe ? bound : 0};
 }
 
 // "/" of the two values on top, after its checks.
@@ -621,7 +645,7 @@ void Generator::Function(int index, int position) {
     stack_.pop_back();
     if (rule.kernel == Kernel::Absolute && argument.where != Where::X87) {
         OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd xmm0, mask
-        PushCallResult(p);
+        PushCallResult(p, argument.finite ? argument.bound : -1);
         return;
     }
     if (rule.kernel == Kernel::Absolute) {
@@ -629,16 +653,21 @@ void Generator::Function(int index, int position) {
         FldDoubleAt(kRsp, kArgument0);
         a_.Bytes({0xD9, 0xE1}); // fabs
         stack_.push_back({Where::X87, 0, false, true});
+        if (BoundOfChecked(argument) >= 0) {
+            stack_.back().finite = true;
+            stack_.back().bound = BoundOfChecked(argument);
+        }
         return;
     }
     if (rule.kernel == Kernel::SquareRoot) {
         a_.Bytes({0xF2, 0x0F, 0x51, 0xC0}); // sqrtsd xmm0, xmm0
-        PushCallResult(p);
+        const int bound = BoundOfChecked(argument);
+        PushCallResult(p, bound >= 0 ? bound / 2 + 1 : -1);
         return;
     }
     const int spilled = Spill();
     Call(Address(rule.math));
-    PushCallResult(p);
+    PushCallResult(p, rule.resultBound);
     Restore(spilled, false);
 }
 
@@ -647,13 +676,25 @@ bool Generator::Body() {
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
-            if (i.op == kFunction)
+            if (i.op == kFunction) {
+                const FunctionRule &rule = kRules[i.small];
+                const bool constant = program_.code[k - 1].op == kPushConst;
+                const int bound =
+                    rule.kernel == Kernel::Absolute
+                        ? (constant ? ConstantAt(0, ConstantValue(program_.code[k - 1].index)).bound
+                                    : -1)
+                        : rule.resultBound;
                 stack_.push_back({Where::Slot, hoisted_[k]});
+                if (bound >= 0) {
+                    stack_.back().finite = true;
+                    stack_.back().bound = bound;
+                }
+            }
             continue;
         }
         switch (i.op) {
         case kPushConst:
-            stack_.push_back({Where::Constant, i.index, false, IsDouble(ConstantValue(i.index))});
+            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
             break;
@@ -677,7 +718,7 @@ bool Generator::Body() {
         case kDivConst:
         case kPowConst:
             // A constant in memory is always a double; any other is loaded at once.
-            stack_.push_back({Where::Constant, i.index, false, IsDouble(ConstantValue(i.index))});
+            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
             if (i.op == kDivConst)
