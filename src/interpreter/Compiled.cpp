@@ -51,6 +51,7 @@ int OperatorKind(char c) {
 constexpr unsigned kInvalidFlag = 0x01;
 constexpr unsigned kOverflowFlag = 0x08;
 
+#if defined(__x86_64__) || defined(__i386__)
 unsigned FloatFlags(long double after) {
     std::uint16_t status;
     // The input ties the read to the value computed last, so the read can't move before it.
@@ -61,6 +62,14 @@ unsigned FloatFlags(long double after) {
 void ClearFloatFlags() {
     __asm__ __volatile__("fnclex" ::: "memory");
 }
+#else
+// Without the x87 flags every evaluation is checked.
+unsigned FloatFlags(long double) {
+    return kInvalidFlag;
+}
+
+void ClearFloatFlags() {}
+#endif
 
 } // namespace
 
