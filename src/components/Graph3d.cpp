@@ -3,6 +3,7 @@
 #include "components/PointsFile.h"
 #include "components/ScaleNumber.h"
 #include "components/WaitCursor.h"
+#include "interpreter/Compiled.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/Tables.h"
@@ -23,6 +24,15 @@ constexpr long double PixelLimit = 1 << 30;
 
 // A plotting area wider than the largest widget Qt allows has no surface drawn in it.
 constexpr int MaxHorizonColumns = 1 << 24;
+
+// trunc of a long double: an integer conversion where the value fits, which the processor does
+// in one instruction, rather than a change of the rounding mode.
+long double CutTowardZero(long double v) {
+    constexpr long double Fits = 4611686018427387904.0L; // 2^62
+    if (v > -Fits && v < Fits)
+        return static_cast<long double>(static_cast<long long>(v));
+    return std::trunc(v); // already whole, an infinity or a NaN
+}
 
 int SaturateToPixel(long double v) {
     if (std::isnan(v))
@@ -200,8 +210,14 @@ void TGraph3D::g3D_angleofview(float &tangent, float &fiveSixths, float &depthAn
 
 void TGraph3D::g3D_convertcoordinateto2D(float x, float y, float z, float tangent, float depthAngle,
                                          float &X, float &Y) {
-    const long double s =
-        std::cos(static_cast<long double>(depthAngle)) * (static_cast<long double>(z) * tangent);
+    // The cosine of the one depth angle a drawing uses, computed once rather than per point.
+    thread_local float cachedAngle = 0;
+    thread_local long double cachedCosine = 1;
+    if (depthAngle != cachedAngle || std::isnan(depthAngle)) {
+        cachedAngle = depthAngle;
+        cachedCosine = std::cos(static_cast<long double>(depthAngle));
+    }
+    const long double s = cachedCosine * (static_cast<long double>(z) * tangent);
     X = static_cast<float>(s + x);
     Y = static_cast<float>(s + y);
 }
@@ -248,13 +264,13 @@ ScreenMapping MappingOf(int left, int right, int top, int bottom, float realxmin
 int TGraph3D::g3D_convertxvaluetoscreen(float X) const {
     const ScreenMapping m = MappingOf(g3D_arealeft_, g3D_arearight_, g3D_areatop_, g3D_areabottom_,
                                       g3D_realxmin, g3D_realxmax, g3D_drawymin, g3D_drawymax);
-    return SaturateToPixel(std::trunc(m.Column(X)));
+    return SaturateToPixel(CutTowardZero(m.Column(X)));
 }
 
 int TGraph3D::g3D_convertyvaluetoscreen(float Y) const {
     const ScreenMapping m = MappingOf(g3D_arealeft_, g3D_arearight_, g3D_areatop_, g3D_areabottom_,
                                       g3D_realxmin, g3D_realxmax, g3D_drawymin, g3D_drawymax);
-    return SaturateToPixel(std::trunc(m.Row(Y)));
+    return SaturateToPixel(CutTowardZero(m.Row(Y)));
 }
 
 // ---- Drawing primitives
@@ -270,8 +286,8 @@ void TGraph3D::g3D_line(float X1, float Y1, float X2, float Y2, TColor colour) {
     canvas.SetPenColor(colour);
     const ScreenMapping m = MappingOf(g3D_arealeft_, g3D_arearight_, g3D_areatop_, g3D_areabottom_,
                                       g3D_realxmin, g3D_realxmax, g3D_drawymin, g3D_drawymax);
-    long double c1 = std::trunc(m.Column(X1)), r1 = std::trunc(m.Row(Y1));
-    long double c2 = std::trunc(m.Column(X2)), r2 = std::trunc(m.Row(Y2));
+    long double c1 = CutTowardZero(m.Column(X1)), r1 = CutTowardZero(m.Row(Y1));
+    long double c2 = CutTowardZero(m.Column(X2)), r2 = CutTowardZero(m.Row(Y2));
     const int endColumn = SaturateToPixel(c2), endRow = SaturateToPixel(r2);
     auto near = [](long double v) { return std::fabs(v) <= PixelLimit; };
     if (near(c1) && near(r1) && near(c2) && near(r2)) {
@@ -415,10 +431,10 @@ void TGraph3D::numbers() {
 // ---- Surface from a function
 
 long double TGraph3D::Evaluate() {
-    // Every evaluation of the function text goes through here.
+    // Every evaluation of the function text goes through here: the text is compiled once per
+    // drawing and the program runs at every point.
     ++evaluationCount_;
-    return EvaluateExpression(*g3D_funtext_, g3D_errorcode_, g3D_errorposition_, g3D_varcount_,
-                              g3D_varvalues_.data(), g3D_varnames_.data(), 0);
+    return program_->Evaluate(g3D_varvalues_.data(), g3D_errorcode_, g3D_errorposition_);
 }
 
 long double TGraph3D::oblicz(float vx, float vy) {
@@ -427,14 +443,22 @@ long double TGraph3D::oblicz(float vx, float vy) {
     return Evaluate();
 }
 
-int TGraph3D::g3D_drawfromfunction(std::string_view text) {
-    g3D_errorcode_ = 0;
-    g3D_funtext_.emplace(text);
-    struct ReleaseText {
-        std::optional<std::string> &text;
-        ~ReleaseText() { text.reset(); }
-    } release{g3D_funtext_};
+namespace {
 
+// Holds the working copy of the function text and its program for the length of one call.
+struct FunctionScope {
+    std::optional<std::string> &text;
+    std::optional<CompiledExpression> &program;
+    ~FunctionScope() {
+        text.reset();
+        program.reset();
+    }
+};
+
+} // namespace
+
+int TGraph3D::TrialEvaluation() {
+    g3D_errorcode_ = 0;
     try {
         Evaluate();
     } catch (const FloatFault &) {
@@ -444,6 +468,22 @@ int TGraph3D::g3D_drawfromfunction(std::string_view text) {
         g3D_errormessage_ = ErrorMessageTable[static_cast<std::size_t>(g3D_errorcode_)];
         return g3D_errorcode_;
     }
+    return 0;
+}
+
+int TGraph3D::CheckFunction(std::string_view text) {
+    g3D_funtext_.emplace(text);
+    const FunctionScope scope{g3D_funtext_, program_};
+    program_ = CompileExpression(*g3D_funtext_, g3D_varcount_, g3D_varnames_.data());
+    return TrialEvaluation();
+}
+
+int TGraph3D::g3D_drawfromfunction(std::string_view text) {
+    g3D_funtext_.emplace(text);
+    const FunctionScope scope{g3D_funtext_, program_};
+    program_ = CompileExpression(*g3D_funtext_, g3D_varcount_, g3D_varnames_.data());
+    if (const int refused = TrialEvaluation())
+        return refused;
     if (!g3D_axisesoverdraw)
         axises();
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/Image.h"
+#include "interpreter/Compiled.h"
 
 #include <array>
 #include <cstdint>
@@ -88,6 +89,11 @@ public:
     // opened.
     int g3D_drawfrompoints(std::string_view fileName);
 
+    // Checks a function text as g3D_drawfromfunction would, by its trial evaluation, without
+    // drawing: returns 0, or the code 1..11 that refuses it (g3D_errorposition and
+    // g3D_errormessage then tell where and what).
+    int CheckFunction(std::string_view text);
+
     // Drawing primitives in world or projected-plane coordinates.
     void g3D_drawpoint(float x, float y, float z);
     void g3D_line(float X1, float Y1, float X2, float Y2, TColor colour);
@@ -118,6 +124,7 @@ public:
 
 private:
     long double oblicz(float vx, float vy);
+    int TrialEvaluation();
     void drawhoriz();
     void drawvert();
     template <bool Horizontal> void DrawFamily();
@@ -126,6 +133,7 @@ private:
     int g3D_errorposition_ = 0;
     std::string_view g3D_errormessage_;
     std::optional<std::string> g3D_funtext_;
+    std::optional<CompiledExpression> program_; // the program of g3D_funtext_, while it exists
     int g3D_errorcode_ = 0;
     float g3D_viewangle_ = 0;
     int g3D_arealeft_ = 0;

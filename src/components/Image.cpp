@@ -57,6 +57,31 @@ void RasterLine(QImage &image, int x0, int y0, int x1, int y1, QRgb colour) {
     const std::int64_t majorSize = xMajor ? width : height;
     const std::int64_t minorSize = xMajor ? height : width;
 
+    auto inside = [&](std::int64_t x, std::int64_t y) {
+        return x >= 0 && x < width && y >= 0 && y < height;
+    };
+    if (inside(x0, y0) && inside(x1, y1)) {
+        // The common case, a line wholly on the bitmap: every step is drawn, no clipping.
+        uchar *bits = image.bits();
+        const qsizetype stride = image.bytesPerLine();
+        const std::int64_t twiceMajor = 2 * major;
+        std::int64_t offset = 0;
+        std::int64_t remainder = major - 1;
+        for (std::int64_t k = 0; k < major; ++k) {
+            const std::int64_t a = majorStart + majorSign * k;
+            const std::int64_t b = minorStart + minorSign * offset;
+            const std::int64_t px = xMajor ? a : b;
+            const std::int64_t py = xMajor ? b : a;
+            reinterpret_cast<QRgb *>(bits + py * stride)[px] = colour;
+            remainder += 2 * minor;
+            if (remainder >= twiceMajor) {
+                remainder -= twiceMajor;
+                ++offset;
+            }
+        }
+        return;
+    }
+
     std::int64_t kLo = 0;
     std::int64_t kHi = major - 1;
     ClipAxis(majorStart, majorSign, majorSize, kLo, kHi);
