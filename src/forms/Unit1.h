@@ -101,8 +101,6 @@ private:
     void BuildChartRow();
     void BuildBottomRow();
     void FormCreate();
-    // The steps of FormShow that place the windows; the settings file supplies these places.
-    void PlaceWindows();
     void RunCommandLine();
     bool FormKeyPress(const QKeyEvent &event);
     // F5 and F6: flip the button's down state, then run its click handler.
@@ -114,6 +112,7 @@ private:
     Anchors *anchors_;
     bool shown_ = false;
     bool closed_ = false;
+    bool loadingSettings_ = false; // while FormShow applies the settings file
 };
 
 // The calculator window while it exists.

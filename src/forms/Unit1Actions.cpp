@@ -1,8 +1,8 @@
 // The calculator window's actions: the calculate action, the memory slots, copy and reset, the
-// keyboard, the information and variables windows, and the show and close handlers.
+// keyboard, the information and variables windows, and the show and close events (whose
+// handlers, the settings file's load and save, are in Unit1Settings.cpp).
 #include "forms/Unit1.h"
 
-#include "forms/Foreground.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/History.h"
@@ -226,47 +226,14 @@ void TFormZiffa::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
-void TFormZiffa::FormShow() {
-    PlaceWindows();
-    RunCommandLine();
-    if (closed_)
-        return;
-    ComboBoxExpression->lineEdit()->selectAll();
-    ForceForeground(*this);
-}
-
-void TFormZiffa::PlaceWindows() {
-    // Until the settings file is read, every place is the one a missing file gives.
-    move(200, 1);
-    if (FormVariables)
-        FormVariables->move(x() - FormVariables->width() - 2, 1);
-    ShowVariablesWindow(false);
-    if (FormWykres) {
-        FormWykres->move(x(), height() + 1);
-        FormWykres->resize(800, 600);
-    }
-}
-
-void TFormZiffa::RunCommandLine() {
-    if (commandLine_.isEmpty())
-        return;
-    ComboBoxExpression->setEditText(commandLine_.front());
-    ButtonCalculateClick();
-}
-
 void TFormZiffa::ButtonCloseClick() {
     close();
 }
 
-void TFormZiffa::FormClose() {
-    // The settings are written here.
-}
-
 void TFormZiffa::closeEvent(QCloseEvent *event) {
-    if (!RunGuarded([this] { FormClose(); })) {
-        event->ignore(); // the close doesn't complete: the window stays open
-        return;
-    }
+    // A failure of the close handler (a settings file that can't be read) is reported, and the
+    // close completes all the same: nothing may keep the user from quitting.
+    RunGuarded([this] { FormClose(); });
     event->accept();
     closed_ = true;
     // The main window's close ends the application, whatever other windows are still shown.

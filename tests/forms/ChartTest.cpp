@@ -41,12 +41,18 @@ TEST_F(WindowsTest, ChartWindowIsCreatedHiddenWithItsGraph) {
     EXPECT_EQ(g.g3D_graphmargin, 0);
     EXPECT_FALSE(g.g3D_drawnumbers);
     EXPECT_FALSE(g.g3D_fun_linedraw);
-    // Cleared at creation: a bitmap of the design's client area, all black.
-    ASSERT_EQ(g.Bitmap().size(), QSize(556, 424));
+    // Sized by the settings before it is ever shown, and cleared again at that size: a bitmap
+    // of the whole client area, all black.
+    EXPECT_EQ(wykres->size(), QSize(800, 600));
+    ASSERT_EQ(g.Bitmap().size(), QSize(800, 600));
     EXPECT_EQ(g.Bitmap().pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(g.Bitmap().pixel(g.Bitmap().width() - 1, g.Bitmap().height() - 1), qRgb(0, 0, 0));
-    // Placed and sized before it is ever shown; the graph fills it once it is.
-    EXPECT_EQ(wykres->size(), QSize(800, 600));
+    // Cleared at creation already, at the design's client area.
+    {
+        const TFormWykres another;
+        EXPECT_EQ(another.Graph->Bitmap().size(), QSize(556, 424));
+    }
+    FormWykres = wykres.get(); // the other window took the global reference with it
     wykres->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(wykres.get()));
     EXPECT_EQ(g.geometry(), wykres->rect());

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 #include <QWindow>
@@ -16,13 +17,17 @@ namespace ziffa {
 
 void WindowsTest::SetUp() {
     ASSERT_TRUE(settingsFolder_.isValid());
-    qputenv("ZIFFA_SETTINGS", settingsFolder_.filePath(QStringLiteral("ziffa.ini")).toLocal8Bit());
+    qputenv("ZIFFA_SETTINGS", QFile::encodeName(SettingsFile()));
     scopedReporter_ = std::make_unique<ScopedReporter>(reporter);
     watchdog_.setInterval(50);
     QObject::connect(&watchdog_, &QTimer::timeout, [this] { Watch(); });
     watchdog_.start();
     if (!HasFatalFailure())
         CreateWindows();
+}
+
+QString WindowsTest::SettingsFile() const {
+    return settingsFolder_.filePath(QStringLiteral("ziffa.ini"));
 }
 
 void WindowsTest::CreateWindows(const QStringList &commandLine) {

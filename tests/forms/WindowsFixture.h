@@ -75,6 +75,11 @@ protected:
     // Sets the expression box's text and presses Enter.
     void Calculate(const QString &expression);
 
+    // The test's own settings folder, empty at the start, and the settings file in it, which
+    // ZIFFA_SETTINGS names.
+    QString SettingsFolder() const { return settingsFolder_.path(); }
+    QString SettingsFile() const;
+
     RecordingReporter reporter;
     char localeSeparator = '.'; // what the calculator window read from the locale
     std::unique_ptr<TFormZiffa> ziffa;
