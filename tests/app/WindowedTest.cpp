@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
@@ -91,6 +93,10 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Each run starts without a settings file: a close writes one, which the next start reads.
+    QTemporaryDir settingsFolder;
+    qputenv("ZIFFA_SETTINGS",
+            QFile::encodeName(settingsFolder.filePath(QStringLiteral("windowed.ini"))));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
