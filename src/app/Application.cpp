@@ -31,10 +31,16 @@ int RunStartup(const std::function<void()> &startAndLoop) {
     return 0;
 }
 
-void RunWindows(const QStringList &commandLine) {
+void RunWindows(QStringList commandLine) {
+    // "--chart" first switches on the chart mode that draws; the expression, if any, follows it.
+    const bool chart = !commandLine.isEmpty() && commandLine.first() == QStringLiteral("--chart");
+    if (chart)
+        commandLine.removeFirst();
     TFormZiffa formZiffa(commandLine);
     TFormVariables formVariables;
     TFormWykres formWykres;
+    if (chart)
+        formZiffa.EnableChartDrawing();
     formZiffa.show();
     if (formZiffa.isHidden())
         return; // closed while it was first shown ("exit" on the command line)

@@ -12,8 +12,9 @@ int RunApplication(int &argc, char **argv);
 
 // Creates the three windows in their order (calculator, variables, chart), shows the calculator
 // window and runs the message loop until the calculator window closes; then destroys the
-// windows. commandLine: the arguments after the program's name. Needs a QApplication.
-void RunWindows(const QStringList &commandLine);
+// windows. commandLine: the arguments after the program's name; a first "--chart" switches on
+// the chart mode that draws. Needs a QApplication.
+void RunWindows(QStringList commandLine);
 
 // Runs the start-up and the message loop: an exception that escapes them is shown in the
 // standard exception box, and the program still ends normally. Returns the exit code, 0.

@@ -1,6 +1,7 @@
 #include "forms/ChartLook.h"
 
 #include "components/Graph3d.h"
+#include "forms/FormLook.h"
 
 namespace ziffa {
 
@@ -24,6 +25,8 @@ void SetChartWindowProperties(TGraph3D &graph) {
 void ApplyChartLook(TGraph3D &graph) {
     graph.DesignDefaults();
     SetChartWindowProperties(graph);
+    // The scale numbers in the chart window's font, wherever the graph is drawn.
+    graph.setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
 }
 
 } // namespace ziffa

@@ -86,6 +86,9 @@ public:
     void SetChartMode(bool on);
     // The reset while the chart row is shown: empties the function box and clears the graph.
     void ChartModeReset();
+    // The chart mode that draws: shows "Wykres", gives the graph the look of a drawing chart,
+    // and makes "Rysuj" draw the function of x and y that it accepts.
+    void EnableChartDrawing();
 
     // Whether the result field shows an error line (its text is pure red).
     bool ResultShowsError() const;
@@ -110,6 +113,9 @@ private:
 
     QStringList commandLine_;
     Anchors *anchors_;
+    void DrawFunction(QObject *sender, const std::string &text);
+
+    bool chartDrawing_ = false;
     bool shown_ = false;
     bool closed_ = false;
     bool loadingSettings_ = false; // while FormShow applies the settings file

@@ -4,6 +4,7 @@
 #include "forms/Unit1.h"
 
 #include "components/Graph3d.h"
+#include "forms/ChartLook.h"
 #include "forms/History.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
@@ -67,6 +68,11 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
             return; // the application is ending; a message box now would outlive its windows
     }
 
+    if (chartDrawing_) {
+        DrawFunction(sender, text);
+        return;
+    }
+
     int errorCode = 0;
     int errorPosition = 0;
     const VariableItems variables = CurrentVariables();
@@ -84,6 +90,36 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
     Reporter().ShowWarning(this, QStringLiteral("Ziffa - Wykresy"),
                            FromCp1250(ErrorMessage(errorCode)));
     edit.setCursorPosition(errorPosition);
+}
+
+void TFormZiffa::EnableChartDrawing() {
+    chartDrawing_ = true;
+    SpeedButton8->setVisible(true);
+    if (FormWykres) {
+        ApplyChartLook(*FormWykres->Graph);
+        FormWykres->Graph->g3D_cleargraph();
+    }
+}
+
+void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
+    if (!FormWykres)
+        return;
+    TGraph3D &graph = *FormWykres->Graph;
+    // The function is checked as the graph reads it, with its own variables x and y.
+    if (const int refused = graph.CheckFunction(text)) {
+        if (!sender)
+            return;
+        Reporter().ShowWarning(this, QStringLiteral("Ziffa - Wykresy"),
+                               FromCp1250(ErrorMessage(refused)));
+        ComboBoxFun->lineEdit()->setCursorPosition(graph.g3D_errorposition());
+        return;
+    }
+    graph.g3D_cleargraph();
+    graph.g3D_drawfromfunction(text);
+    const QString accepted = ComboBoxFun->currentText();
+    AddToHistory(*ComboBoxFun, accepted);
+    ComboBoxFun->setEditText(accepted);
+    ComboBoxFun->lineEdit()->selectAll();
 }
 
 void TFormZiffa::ChartModeReset() {

@@ -6,9 +6,11 @@
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/KeyMapping.h"
+#include "forms/Reporter.h"
 #include "forms/Unit1.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -31,6 +33,12 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     TimerClear->setObjectName(QStringLiteral("TimerClear"));
     TimerClear->setInterval(ClearDelayMs);
     BindHandler(TimerClear, &QTimer::timeout, this, &TFormWykres::TimerClearTimer);
+
+    AskPictureFileName = [](QWidget *parent) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("Zapisz wykres"),
+                                            QStringLiteral("wykres.png"),
+                                            QStringLiteral("PNG (*.png)"));
+    };
 
     FormWykres = this;
     FormCreate(); // runs at start-up, whose own guard reports a failure
@@ -66,7 +74,17 @@ void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
         }
     } else if (key == Qt::Key_F6 && !CtrlHeld(shift) && !ShiftHeld(shift)) {
         close();
+    } else if (key == Qt::Key_S && CtrlHeld(shift) && !ShiftHeld(shift)) {
+        const QString fileName = AskPictureFileName(this);
+        if (!fileName.isEmpty() && !SavePicture(fileName))
+            Reporter().ShowWarning(
+                this, QStringLiteral("Zapisz wykres"),
+                QStringLiteral("Nie mo\u017Cna zapisa\u0107 pliku %1").arg(fileName));
     }
+}
+
+bool TFormWykres::SavePicture(const QString &fileName) const {
+    return Graph->Bitmap().save(fileName, "PNG");
 }
 
 void TFormWykres::FormResize() {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 #include <QWidget>
 
 class QCloseEvent;
@@ -26,6 +30,12 @@ public:
 
     QTimer *TimerClear;
     TGraph3D *Graph = nullptr;
+
+    // Asks where to save the picture (Ctrl+S): a file name, or an empty text when the user
+    // cancels. A file dialog captioned "Zapisz wykres" unless a test puts another in its place.
+    std::function<QString(QWidget *parent)> AskPictureFileName;
+    // Writes the graph's picture as a PNG file; false when it can't be written.
+    bool SavePicture(const QString &fileName) const;
 
     // ---- Handlers.
     void FormClose();

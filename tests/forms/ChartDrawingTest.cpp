@@ -1,0 +1,136 @@
+// The chart mode that draws (ziffa --chart): "Rysuj" checks the function with the graph's own
+// variables, draws it, keeps it in the history, redraws after a resize, and Ctrl+S saves it.
+#include "WindowsFixture.h"
+
+#include "components/Graph3d.h"
+#include "forms/ChartLook.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QImage>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+namespace ziffa {
+namespace {
+
+class ChartDrawingTest : public WindowsTest {
+protected:
+    void SetUp() override {
+        WindowsTest::SetUp();
+        ziffa->EnableChartDrawing();
+        ziffa->SetChartMode(true);
+    }
+    void Draw(const QString &function) {
+        ziffa->ComboBoxFun->setEditText(function);
+        ziffa->ButtonDrawClick(ziffa->ButtonDraw);
+    }
+    // Pixels of the graph's bitmap in a colour.
+    int PixelsOf(TColor colour) const {
+        const QImage &image = wykres->Graph->Bitmap();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == ToQRgb(colour);
+        return count;
+    }
+};
+
+TEST_F(WindowsTest, WithoutTheOptionTheChartGateStaysClosed) {
+    EXPECT_FALSE(ziffa->ChartGateOpen());
+    EXPECT_FALSE(ziffa->SpeedButton8->isVisibleTo(ziffa.get()));
+    Click(*ziffa, Qt::Key_F6);
+    EXPECT_TRUE(wykres->isHidden());
+    ziffa->ButtonDrawClick(ziffa->ButtonDraw);
+    EXPECT_EQ(wykres->Graph->g3D_lastkind(), 0);
+    EXPECT_EQ(wykres->Graph->g3D_cl_topcolor, 0u); // the run-time construction's zero
+}
+
+TEST_F(ChartDrawingTest, DrawsTheAcceptedFunctionWithTheDesignerLook) {
+    EXPECT_TRUE(ziffa->SpeedButton8->isVisibleTo(ziffa.get()));
+    EXPECT_FALSE(wykres->isHidden());
+    Draw(QStringLiteral(" SIN(x) * cos(y) "));
+    EXPECT_TRUE(reporter.warnings.empty());
+    EXPECT_EQ(wykres->Graph->g3D_lastkind(), 1);
+    EXPECT_GT(PixelsOf(RGB(128, 0, 128)), 1000);
+    ASSERT_GT(ziffa->ComboBoxFun->count(), 0);
+    EXPECT_EQ(ziffa->ComboBoxFun->itemText(0), QStringLiteral("sin(x)*cos(y)"));
+    EXPECT_EQ(ziffa->ComboBoxFun->lineEdit()->selectedText(), QStringLiteral("sin(x)*cos(y)"));
+
+    // The same picture as a graph with the chart look drawn directly.
+    TGraph3D reference;
+    reference.resize(wykres->Graph->size());
+    ApplyChartLook(reference);
+    reference.g3D_cleargraph();
+    reference.g3D_drawfromfunction("sin(x)*cos(y)");
+    EXPECT_EQ(reference.Bitmap(), wykres->Graph->Bitmap());
+}
+
+TEST_F(ChartDrawingTest, RefusedFunctionShowsTheMessageAndKeepsThePicture) {
+    Draw(QStringLiteral("x*y"));
+    const QImage before = wykres->Graph->Bitmap();
+    const int entries = ziffa->ComboBoxFun->count();
+    Draw(QStringLiteral("1+"));
+    ASSERT_EQ(reporter.warnings.size(), 1u);
+    EXPECT_EQ(reporter.warnings[0].caption, QStringLiteral("Ziffa - Wykresy"));
+    EXPECT_EQ(reporter.warnings[0].text,
+              QString::fromUtf8("Brak wyrażenia po prawej stronie operatora"));
+    reporter.warnings.clear();
+    EXPECT_EQ(ziffa->ComboBoxFun->lineEdit()->cursorPosition(), 2);
+    EXPECT_FALSE(ziffa->ComboBoxFun->lineEdit()->hasSelectedText());
+    EXPECT_EQ(ziffa->ComboBoxFun->count(), entries);
+    EXPECT_EQ(wykres->Graph->Bitmap(), before);
+}
+
+TEST_F(ChartDrawingTest, UserVariablesAreNotTheGraphs) {
+    // "a" is unknown to the graph even when the variables window defines it.
+    variables->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("a"));
+    variables->findChild<QLineEdit *>(QStringLiteral("Edit2"))->setText(QStringLiteral("1"));
+    Draw(QStringLiteral("a*x"));
+    ASSERT_EQ(reporter.warnings.size(), 1u);
+    reporter.warnings.clear();
+    EXPECT_EQ(wykres->Graph->g3D_lastkind(), 0);
+}
+
+TEST_F(ChartDrawingTest, ResizeRedrawsAtTheNewSize) {
+    Draw(QStringLiteral("x*y"));
+    wykres->resize(300, 200);
+    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    EXPECT_EQ(wykres->Graph->Bitmap().size(), QSize(300, 200));
+    EXPECT_EQ(wykres->Graph->g3D_lastkind(), 1);
+    EXPECT_GT(PixelsOf(RGB(128, 0, 128)), 100);
+}
+
+TEST_F(ChartDrawingTest, ResetClearsTheGraph) {
+    Draw(QStringLiteral("x*y"));
+    Click(*ziffa, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(ziffa->ComboBoxFun->currentText(), QString());
+    EXPECT_EQ(PixelsOf(RGB(128, 0, 128)), 0);
+}
+
+TEST_F(ChartDrawingTest, CtrlSSavesThePicture) {
+    Draw(QStringLiteral("x*y"));
+    QString asked;
+    const QString file = SettingsFolder() + QStringLiteral("/wykres.png");
+    wykres->AskPictureFileName = [&](QWidget *) {
+        asked = file;
+        return file;
+    };
+    QTest::keyPress(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyRelease(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(asked, file);
+    const QImage saved(file);
+    EXPECT_EQ(saved.size(), wykres->Graph->Bitmap().size());
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+              wykres->Graph->Bitmap().convertToFormat(QImage::Format_RGB32));
+
+    // A cancelled dialog writes nothing.
+    wykres->AskPictureFileName = [](QWidget *) { return QString(); };
+    QTest::keyPress(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyRelease(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(reporter.warnings.empty());
+}
+
+} // namespace
+} // namespace ziffa
