@@ -16,20 +16,20 @@ int ClampToInt(std::int64_t value) {
 }
 
 const KeySpec &SpecOfType(SettingKey id, SettingType type) {
-    const KeySpec &spec = Spec(id);
-    if (spec.type != type) {
-        throw std::invalid_argument("The settings key " + std::string(spec.section) + "/" +
-                                    std::string(spec.key) + " is of another type");
+    const KeySpec &row = Row(id);
+    if (row.type != type) {
+        throw std::invalid_argument("The settings key " + std::string(row.section) + "/" +
+                                    std::string(row.key) + " is of another type");
     }
-    return spec;
+    return row;
 }
 
 } // namespace
 
-int ResolveDefault(const KeySpec &spec, const DefaultInputs &inputs) {
-    switch (spec.defaultKind) {
+int ResolveDefault(const KeySpec &row, const DefaultInputs &inputs) {
+    switch (row.defaultKind) {
     case DefaultKind::Fixed:
-        return spec.fixedDefault;
+        return row.fixedDefault;
     case DefaultKind::CalculatorWidth:
         return inputs.calculatorWidth;
     case DefaultKind::LeftOfCalculator:
@@ -39,37 +39,37 @@ int ResolveDefault(const KeySpec &spec, const DefaultInputs &inputs) {
     case DefaultKind::BelowCalculator:
         return ClampToInt(std::int64_t{inputs.calculatorHeight} + 1);
     }
-    return spec.fixedDefault;
+    return row.fixedDefault;
 }
 
 int ReadSettingInteger(const IniStore &store, SettingKey id, const DefaultInputs &inputs) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Integer);
-    return store.ReadInteger(spec.section, spec.key, ResolveDefault(spec, inputs));
+    const KeySpec &row = SpecOfType(id, SettingType::Integer);
+    return store.ReadInteger(row.section, row.key, ResolveDefault(row, inputs));
 }
 
 bool ReadSettingBool(const IniStore &store, SettingKey id) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Boolean);
-    return store.ReadBool(spec.section, spec.key, spec.fixedDefault != 0);
+    const KeySpec &row = SpecOfType(id, SettingType::Boolean);
+    return store.ReadBool(row.section, row.key, row.fixedDefault != 0);
 }
 
 std::string ReadSettingText(const IniStore &store, SettingKey id) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Text);
-    return store.ReadString(spec.section, spec.key, "");
+    const KeySpec &row = SpecOfType(id, SettingType::Text);
+    return store.ReadString(row.section, row.key, "");
 }
 
 void WriteSettingInteger(IniStore &store, SettingKey id, int value) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Integer);
-    store.WriteInteger(spec.section, spec.key, value);
+    const KeySpec &row = SpecOfType(id, SettingType::Integer);
+    store.WriteInteger(row.section, row.key, value);
 }
 
 void WriteSettingBool(IniStore &store, SettingKey id, bool value) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Boolean);
-    store.WriteBool(spec.section, spec.key, value);
+    const KeySpec &row = SpecOfType(id, SettingType::Boolean);
+    store.WriteBool(row.section, row.key, value);
 }
 
 void WriteSettingText(IniStore &store, SettingKey id, std::string_view value) {
-    const KeySpec &spec = SpecOfType(id, SettingType::Text);
-    store.WriteString(spec.section, spec.key, value);
+    const KeySpec &row = SpecOfType(id, SettingType::Text);
+    store.WriteString(row.section, row.key, value);
 }
 
 std::string HistoryItemKey(std::size_t position) {

@@ -153,7 +153,7 @@ constexpr bool RowsMatchTheirIds() {
 } // namespace detail
 static_assert(detail::RowsMatchTheirIds(), "each row of kSettingKeys stands at its id");
 
-constexpr const KeySpec &Spec(SettingKey id) {
+constexpr const KeySpec &Row(SettingKey id) {
     return kSettingKeys[static_cast<std::size_t>(id)];
 }
 
@@ -175,7 +175,7 @@ struct DefaultInputs {
 
 // The default of an integer or boolean key. Computed values beyond the int range (from an
 // extreme position in the file) are clamped to it.
-int ResolveDefault(const KeySpec &spec, const DefaultInputs &inputs);
+int ResolveDefault(const KeySpec &row, const DefaultInputs &inputs);
 
 // Reads and writes of one key of the table by its type. Using a key with the wrong kind of
 // call throws std::invalid_argument.

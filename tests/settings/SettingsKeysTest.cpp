@@ -22,24 +22,24 @@ const History kExpressions{{"1+1", "2+2", "3+3"}, "4+4"};
 // A save as the calculator window makes it: every key of the table, in the table's order.
 void SaveEverything(IniStore &store) {
     int number = 0;
-    for (const KeySpec &spec : kSettingKeys) {
+    for (const KeySpec &row : kSettingKeys) {
         ++number;
-        switch (spec.type) {
+        switch (row.type) {
         case SettingType::Integer:
-            if (spec.id == SettingKey::ChartEntriesCount) {
-                WriteHistory(store, spec.section, kFunctions.items, kFunctions.current);
-            } else if (spec.id == SettingKey::CalculatorEntriesCount) {
-                WriteHistory(store, spec.section, kExpressions.items, kExpressions.current);
+            if (row.id == SettingKey::ChartEntriesCount) {
+                WriteHistory(store, row.section, kFunctions.items, kFunctions.current);
+            } else if (row.id == SettingKey::CalculatorEntriesCount) {
+                WriteHistory(store, row.section, kExpressions.items, kExpressions.current);
             } else {
-                WriteSettingInteger(store, spec.id, number);
+                WriteSettingInteger(store, row.id, number);
             }
             break;
         case SettingType::Boolean:
-            WriteSettingBool(store, spec.id, true);
+            WriteSettingBool(store, row.id, true);
             break;
         case SettingType::Text:
-            if (spec.key != kHistoryCurrentKey) {
-                WriteSettingText(store, spec.id, "text" + std::to_string(number));
+            if (row.key != kHistoryCurrentKey) {
+                WriteSettingText(store, row.id, "text" + std::to_string(number));
             }
             break;
         case SettingType::HistoryItems:
@@ -126,18 +126,18 @@ TEST(SettingsKeys, DefaultsOfAFirstRun) {
         {SettingKey::ChartHeight, 600},     {SettingKey::ChartWindowsState, 0},
         {SettingKey::ChartEntriesCount, 0}, {SettingKey::CalculatorEntriesCount, 0},
     };
-    for (const KeySpec &spec : kSettingKeys) {
-        SCOPED_TRACE(std::string(spec.section) + "/" + std::string(spec.key));
-        switch (spec.type) {
+    for (const KeySpec &row : kSettingKeys) {
+        SCOPED_TRACE(std::string(row.section) + "/" + std::string(row.key));
+        switch (row.type) {
         case SettingType::Integer:
-            ASSERT_TRUE(integers.count(spec.id));
-            EXPECT_EQ(ReadSettingInteger(empty, spec.id, inputs), integers.at(spec.id));
+            ASSERT_TRUE(integers.count(row.id));
+            EXPECT_EQ(ReadSettingInteger(empty, row.id, inputs), integers.at(row.id));
             break;
         case SettingType::Boolean:
-            EXPECT_FALSE(ReadSettingBool(empty, spec.id));
+            EXPECT_FALSE(ReadSettingBool(empty, row.id));
             break;
         case SettingType::Text:
-            EXPECT_EQ(ReadSettingText(empty, spec.id), "");
+            EXPECT_EQ(ReadSettingText(empty, row.id), "");
             break;
         case SettingType::HistoryItems:
             break;
