@@ -485,6 +485,33 @@ template <bool Checked> inline long double Power(long double a, long double b) {
     }
 }
 
+// "/" with its checks: 0/0 is fault 13 at the operator, x/0 fault 12 at the divisor. Returns
+// false with the fault set, or true with the quotient in result.
+template <bool Checked>
+inline bool DivideAt(long double left, long double right, const Instruction &in,
+                     long double &result, int &errorCode, int &errorPosition) {
+    if (EqualsZero(right)) {
+        errorCode = EqualsZero(left) ? 13 : 12;
+        errorPosition = in.position + (errorCode == 12);
+        return false;
+    }
+    result = Divide<Checked>(left, right);
+    return true;
+}
+
+// "^" with its check: 0^0 is fault 13 at the operator.
+template <bool Checked>
+inline bool PowerAt(long double left, long double right, const Instruction &in, long double &result,
+                    int &errorCode, int &errorPosition) {
+    if (EqualsZero(left) && EqualsZero(right)) {
+        errorCode = 13;
+        errorPosition = in.position;
+        return false;
+    }
+    result = Power<Checked>(left, right);
+    return true;
+}
+
 // Runs the program. Returns with errorCode set on a fault; in the fast form, a fault that can't
 // be reported without the checked arithmetic sets kRecheck instead.
 template <bool Checked>
@@ -515,22 +542,14 @@ long double Run(const Program &program, const double *values, long double *stack
             break;
         case kDiv: {
             const long double left = *sp--;
-            if (EqualsZero(acc)) {
-                errorCode = EqualsZero(left) ? 13 : 12;
-                errorPosition = ip->position + (errorCode == 12);
+            if (!DivideAt<Checked>(left, acc, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Divide<Checked>(left, acc);
             break;
         }
         case kPow: {
             const long double left = *sp--;
-            if (EqualsZero(left) && EqualsZero(acc)) {
-                errorCode = 13;
-                errorPosition = ip->position;
+            if (!PowerAt<Checked>(left, acc, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Power<Checked>(left, acc);
             break;
         }
         case kAddConst:
@@ -544,22 +563,14 @@ long double Run(const Program &program, const double *values, long double *stack
             break;
         case kDivConst: {
             const long double right = constants[ip->index];
-            if (EqualsZero(right)) {
-                errorCode = EqualsZero(acc) ? 13 : 12;
-                errorPosition = ip->position + (errorCode == 12);
+            if (!DivideAt<Checked>(acc, right, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Divide<Checked>(acc, right);
             break;
         }
         case kPowConst: {
             const long double right = constants[ip->index];
-            if (EqualsZero(acc) && EqualsZero(right)) {
-                errorCode = 13;
-                errorPosition = ip->position;
+            if (!PowerAt<Checked>(acc, right, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Power<Checked>(acc, right);
             break;
         }
         case kAddVar:
@@ -573,22 +584,14 @@ long double Run(const Program &program, const double *values, long double *stack
             break;
         case kDivVar: {
             const long double right = values[ip->index];
-            if (EqualsZero(right)) {
-                errorCode = EqualsZero(acc) ? 13 : 12;
-                errorPosition = ip->position + (errorCode == 12);
+            if (!DivideAt<Checked>(acc, right, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Divide<Checked>(acc, right);
             break;
         }
         case kPowVar: {
             const long double right = values[ip->index];
-            if (EqualsZero(acc) && EqualsZero(right)) {
-                errorCode = 13;
-                errorPosition = ip->position;
+            if (!PowerAt<Checked>(acc, right, *ip, acc, errorCode, errorPosition))
                 return 0;
-            }
-            acc = Power<Checked>(acc, right);
             break;
         }
         case kFunction: {
