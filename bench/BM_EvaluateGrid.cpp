@@ -61,10 +61,46 @@ template <class Evaluate> void Walk(benchmark::State &state, Evaluate evaluate) 
     }
 }
 
-void BM_Compiled(benchmark::State &state, int e) {
+// The points in the order of the walk, as the variable values x, y of each.
+const std::vector<double> &WalkValues() {
+    static const std::vector<double> values = [] {
+        std::vector<double> v;
+        v.reserve(2 * kPoints);
+        int k = 0;
+        for (int n = 0; n < kPoints; ++n) {
+            v.push_back(Grid()[static_cast<std::size_t>(k)].x);
+            v.push_back(Grid()[static_cast<std::size_t>(k)].y);
+            k += kStride;
+            if (k >= kPoints)
+                k -= kPoints;
+        }
+        return v;
+    }();
+    return values;
+}
+
+ziffa::CompiledExpression Compile(int e) {
     const std::string names[] = {"x", "y"};
-    const ziffa::CompiledExpression program =
-        ziffa::CompileExpression(kExpressions[e].ziffa, 2, names, '.');
+    return ziffa::CompileExpression(kExpressions[e].ziffa, 2, names, '.');
+}
+
+// The compiled form evaluated over the grid, all points of the walk in one call, as the graph
+// evaluates its lines; an iteration is one point.
+void BM_Compiled(benchmark::State &state, int e) {
+    const ziffa::CompiledExpression program = Compile(e);
+    const std::vector<double> &values = WalkValues();
+    std::vector<long double> results(kPoints);
+    while (state.KeepRunningBatch(kPoints)) {
+        if (program.EvaluateMany(values.data(), 2, kPoints, results.data()) != kPoints)
+            state.SkipWithError("evaluation fault");
+        benchmark::DoNotOptimize(results.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The compiled form called once for each point.
+void BM_CompiledSingle(benchmark::State &state, int e) {
+    const ziffa::CompiledExpression program = Compile(e);
     Walk(state, [&](const Point &p) {
         const double values[] = {p.x, p.y};
         int code = 0, position = 0;
@@ -139,6 +175,11 @@ BENCHMARK_CAPTURE(BM_Compiled, E2, 1);
 BENCHMARK_CAPTURE(BM_Compiled, E3, 2);
 BENCHMARK_CAPTURE(BM_Compiled, E4, 3);
 BENCHMARK_CAPTURE(BM_Compiled, E5, 4);
+BENCHMARK_CAPTURE(BM_CompiledSingle, E1, 0);
+BENCHMARK_CAPTURE(BM_CompiledSingle, E2, 1);
+BENCHMARK_CAPTURE(BM_CompiledSingle, E3, 2);
+BENCHMARK_CAPTURE(BM_CompiledSingle, E4, 3);
+BENCHMARK_CAPTURE(BM_CompiledSingle, E5, 4);
 BENCHMARK_CAPTURE(BM_Muparser, E1, 0);
 BENCHMARK_CAPTURE(BM_Muparser, E2, 1);
 BENCHMARK_CAPTURE(BM_Muparser, E3, 2);

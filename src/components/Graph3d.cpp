@@ -443,6 +443,34 @@ long double TGraph3D::oblicz(float vx, float vy) {
     return Evaluate();
 }
 
+void TGraph3D::EvaluatePoints(const double *points, std::size_t count, long double *values,
+                              int *codes) {
+    std::size_t k = 0;
+    while (k < count) {
+        const std::size_t done = program_->EvaluateMany(points + 2 * k, 2, count - k, values + k);
+        std::fill(codes + k, codes + k + done, 0);
+        evaluationCount_ += done;
+        k += done;
+        if (k == count)
+            break;
+        // A point the program leaves to a single evaluation, which tells its fault.
+        try {
+            values[k] =
+                oblicz(static_cast<float>(points[2 * k]), static_cast<float>(points[2 * k + 1]));
+            codes[k] = g3D_errorcode_;
+        } catch (const FloatFault &) {
+            codes[k] = kEvaluationThrew;
+        }
+        ++k;
+    }
+    // The state of the last evaluation, as if each point had had its own.
+    if (count > 0) {
+        g3D_varvalues_ = {points[2 * count - 2], points[2 * count - 1]};
+        if (codes[count - 1] != kEvaluationThrew)
+            g3D_errorcode_ = codes[count - 1];
+    }
+}
+
 namespace {
 
 // Holds the working copy of the function text and its program for the length of one call.
@@ -534,20 +562,46 @@ template <bool Horizontal> void TGraph3D::DrawFamily() {
 
     struct Sample {
         bool placed; // the point has a place to draw at
+        int code;    // the error code of its evaluation
         float X, Y;
         int visible;
     };
-    auto sample = [&](float outer, float inner) {
-        const float x = Horizontal ? inner : outer;
-        const float z = Horizontal ? outer : inner;
-        Sample s{false, 0, 0, 0};
-        long double value;
-        try {
-            value = oblicz(z, x);
-        } catch (const FloatFault &) {
-            return s;
+    // The points of a line are evaluated a batch ahead of the drawing: the line's inner
+    // coordinates are the top, the next one down, and on while above the bottom.
+    constexpr std::size_t kAhead = 256;
+    std::vector<double> points(2 * kAhead);
+    std::vector<long double> values(kAhead);
+    std::vector<int> codes(kAhead);
+    std::vector<float> inners(kAhead);
+    std::size_t count = 0, next = 0;
+    float inner = innerMax, outer = outerMax;
+    bool first = true, ended = false;
+    auto evaluateAhead = [&] {
+        count = next = 0;
+        while (count < kAhead && !ended) {
+            inners[count] = inner;
+            const float x = Horizontal ? inner : outer;
+            const float z = Horizontal ? outer : inner;
+            points[2 * count] = static_cast<double>(z);
+            points[2 * count + 1] = static_cast<double>(x);
+            ++count;
+            inner = StepDown(inner, innerStep);
+            if (!first && !(inner > innerMin))
+                ended = true;
+            first = false;
         }
-        if (!(std::fabs(value) <= std::numeric_limits<float>::max()))
+        EvaluatePoints(points.data(), count, values.data(), codes.data());
+    };
+    auto sample = [&] {
+        if (next == count)
+            evaluateAhead();
+        const std::size_t k = next++;
+        const float x = Horizontal ? inners[k] : outer;
+        const float z = Horizontal ? outer : inners[k];
+        Sample s{false, codes[k], 0, 0, 0};
+        const long double value = values[k];
+        if (codes[k] == kEvaluationThrew ||
+            !(std::fabs(value) <= std::numeric_limits<float>::max()))
             return s;
         const float F = static_cast<float>(value);
         g3D_convertcoordinateto2D(x, F, z, t, gamma, s.X, s.Y);
@@ -556,14 +610,15 @@ template <bool Horizontal> void TGraph3D::DrawFamily() {
         return s;
     };
 
-    float outer = outerMax;
     do {
-        float inner = innerMax;
-        Sample previous = sample(outer, inner);
-        inner = StepDown(inner, innerStep);
+        inner = innerMax;
+        first = true;
+        ended = false;
+        count = next = 0;
+        Sample previous = sample();
         do {
-            const Sample current = sample(outer, inner);
-            if (current.placed && g3D_errorcode_ == 0 && current.visible == 1 &&
+            const Sample current = sample();
+            if (current.placed && current.code == 0 && current.visible == 1 &&
                 previous.visible == 1) {
                 if (g3D_fun_linedraw)
                     g3D_line(previous.X, previous.Y, current.X, current.Y, colour);
@@ -571,8 +626,7 @@ template <bool Horizontal> void TGraph3D::DrawFamily() {
                     g3D_putpixel(previous.X, previous.Y, colour);
             }
             previous = current;
-            inner = StepDown(inner, innerStep);
-        } while (inner > innerMin);
+        } while (next < count || !ended);
         if (!g3D_fun_linedraw && previous.placed)
             g3D_putpixel(previous.X, previous.Y, colour);
         outer = StepDown(outer, outerStep);

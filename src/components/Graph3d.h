@@ -129,6 +129,12 @@ private:
     void drawvert();
     template <bool Horizontal> void DrawFamily();
     long double Evaluate();
+    // Evaluates the function at count points, variable values points[2k] and points[2k + 1],
+    // as oblicz would one by one: values[k] and codes[k] get the value and error code of each,
+    // codes[k] is kEvaluationThrew where a FloatFault was thrown. Most points are evaluated
+    // together in one call of the program.
+    static constexpr int kEvaluationThrew = -1;
+    void EvaluatePoints(const double *points, std::size_t count, long double *values, int *codes);
 
     int g3D_errorposition_ = 0;
     std::string_view g3D_errormessage_;

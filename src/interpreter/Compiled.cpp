@@ -666,6 +666,27 @@ long double CompiledExpression::NativeFault(const double *values, const int *out
     return 0;
 }
 
+std::size_t CompiledExpression::EvaluateMany(const double *values, std::size_t stride,
+                                             std::size_t count, long double *results) const {
+    if (count == 0)
+        return 0;
+    if (native_ != nullptr && stride <= std::numeric_limits<std::size_t>::max() / sizeof(double))
+        return native_->RunMany(values, stride * sizeof(double), count, results);
+    for (std::size_t i = 0; i < count; ++i) {
+        int code = 0, position = 0;
+        long double value;
+        try {
+            value = EvaluateInterpreted(values + i * stride, code, position);
+        } catch (const FloatFault &) {
+            return i;
+        }
+        if (code != 0)
+            return i;
+        results[i] = value;
+    }
+    return count;
+}
+
 long double CompiledExpression::EvaluateInterpreted(const double *values, int &errorCode,
                                                     int &errorPosition) const {
     if (errorCode != 0)

@@ -53,6 +53,17 @@ public:
         return EvaluateInterpreted(variableValues, errorCode, errorPosition);
     }
 
+    // Evaluates the program at count points, the variables of point i being
+    // variableValues[i * stride .. i * stride + VariableCount() - 1], and stores the value of
+    // each point in results[i]. Stops at the first point it has no value for, and returns its
+    // index, or count when every point has its value. That point is one whose evaluation reports
+    // a fault or throws FloatFault, or one the machine code leaves to the checked arithmetic:
+    // Evaluate on it tells which (and gives its value when there is one). Nothing is thrown.
+    // On machine code the loop over the points runs inside the code, so a point costs about what
+    // the arithmetic costs; this is the way to evaluate a grid.
+    std::size_t EvaluateMany(const double *variableValues, std::size_t stride, std::size_t count,
+                             long double *results) const;
+
     // The number of variables the program was compiled with.
     int VariableCount() const noexcept { return variableCount_; }
 

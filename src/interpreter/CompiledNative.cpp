@@ -101,13 +101,19 @@ constexpr bool RulesMatchTable() {
 }
 static_assert(RulesMatchTable(), "the rules follow the order of FunctionTable");
 
-// The generated function: long double f(const double *values, int *codeAndPosition).
-// rbx holds values, r12 codeAndPosition; the frame at rsp has two 16-byte slots for the
-// arguments of calls (the second also takes a function's error code), a 16-byte spill slot for
-// each value in an x87 register and an 8-byte slot for the result of a call at each position of
-// the value stack. A program that calls nothing needs no frame and keeps the two pointers where
-// they arrive, in rdi and rsi.
-constexpr int kRsi = 6, kRdi = 7, kRbx = 3, kRsp = 4, kR12 = 12;
+// Two functions are generated for each program, with the same body:
+//   long double f(const double *values, int *codeAndPosition), for one evaluation, and
+//   size_t g(const double *values, size_t strideBytes, size_t count, long double *results),
+// which runs the body for count points in a loop, stores each value and stops at the first point
+// that faults or needs a checked evaluation, returning its index.
+// Where the body calls functions the pointers live in callee-saved registers (rbx values, r12
+// codeAndPosition or results, r13 the points left, r14 count, r15 strideBytes) and the frame at
+// rsp has two 16-byte slots for the arguments of calls (the second also takes a function's error
+// code), a 16-byte spill slot for each value in an x87 register and an 8-byte slot for the result
+// of a call at each position of the value stack. A body that calls nothing needs no frame and
+// keeps the arguments where they arrive (rdi, rsi, rdx, rcx; r8 keeps count).
+constexpr int kRax = 0, kRcx = 1, kRdx = 2, kRbx = 3, kRsp = 4, kRsi = 6, kRdi = 7;
+constexpr int kR8 = 8, kR12 = 12, kR13 = 13, kR14 = 14, kR15 = 15;
 constexpr int kX87Registers = 8;
 // Each operation needs at most three registers beyond the values of the program.
 constexpr int kMaxDepth = kX87Registers - 3;
@@ -183,6 +189,40 @@ public:
         Int32(0);
         return at;
     }
+    // 64-bit register operations; registers are numbered as in the encoding (rax 0 .. r15 15).
+    void Push(int r) {
+        if (r >= 8)
+            Byte(0x41);
+        Byte(0x50 + (r & 7));
+    }
+    void Pop(int r) {
+        if (r >= 8)
+            Byte(0x41);
+        Byte(0x58 + (r & 7));
+    }
+    // opcode r/m64, r64 with the register form: 0x89 mov, 0x01 add, 0x29 sub.
+    void RegisterToRegister(int opcode, int destination, int source) {
+        Byte(0x48 | (source >= 8 ? 4 : 0) | (destination >= 8 ? 1 : 0));
+        Byte(opcode);
+        Byte(0xC0 | ((source & 7) << 3) | (destination & 7));
+    }
+    void AddImmediate8(int r, int value) {
+        Byte(0x48 | (r >= 8 ? 1 : 0));
+        Byte(0x83);
+        Byte(0xC0 | (r & 7));
+        Byte(value & 0xFF);
+    }
+    void Decrement(int r) {
+        Byte(0x48 | (r >= 8 ? 1 : 0));
+        Byte(0xFF);
+        Byte(0xC8 | (r & 7));
+    }
+    // jne back to target.
+    void JumpBackUnlessZero(std::size_t target) {
+        Bytes({0x0F, 0x85});
+        Int32(static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
+                                        static_cast<std::ptrdiff_t>(Here() + 4)));
+    }
     void Bind(std::size_t rel32, std::size_t target) {
         Patch32(rel32, static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
                                                  static_cast<std::ptrdiff_t>(rel32 + 4)));
@@ -207,6 +247,8 @@ public:
 
     bool Generate();
     const std::vector<std::uint8_t> &Bytes() const { return a_.bytes; }
+    // Where the function for many points starts; the one for a single point starts at 0.
+    std::size_t BatchEntry() const { return batchEntry_; }
 
 private:
     enum class Where { X87, Variable, Constant, Slot };
@@ -323,11 +365,15 @@ private:
         for (int i = 0; i < depth; ++i)
             FstpSt0();
     }
+    // Ends the evaluation with a fault (or kRecheck); the function for many points only stops at
+    // the point.
     void ExitWith(int code, int position, int depth) {
         PopAll(depth);
-        WriteOut(0, code);
-        WriteOut(1, position);
-        Fldz();
+        if (!batch_) {
+            WriteOut(0, code);
+            WriteOut(1, position);
+            Fldz();
+        }
         exits_.push_back(a_.Jump(0xE9));
     }
     // Jumps when ST(offset) is neither 0 nor a NaN.
@@ -412,6 +458,7 @@ private:
     }
 
     void FaultExit(int code, int position, int depth);
+    bool Emit(bool batch);
     void Binary(int kind, int position);
     void Divide(int position);
     void Power(int position);
@@ -426,8 +473,12 @@ private:
     std::vector<Stub> stubs_;
     std::vector<ConstantUse> constants_;
     std::vector<std::size_t> exits_;
+    bool calls_ = false; // the body calls functions, and has a frame
+    bool batch_ = false; // generating the function for many points
+    std::size_t batchEntry_ = 0;
     int values_ = kRbx;
-    int out_ = kR12;
+    int out_ = kR12; // codeAndPosition, or results
+    int left_ = kR13, count_ = kR14, stride_ = kR15;
     // For each instruction, the slot of the hoisted call it is part of, or -1.
     std::vector<int> hoisted_;
     int hoistedCount_ = 0;
@@ -467,6 +518,10 @@ void Generator::Hoist() {
 
 // Ends with the fault code at position, unless one of the values in registers is not finite.
 void Generator::FaultExit(int code, int position, int depth) {
+    if (batch_) {
+        ExitWith(code, position, depth);
+        return;
+    }
     std::vector<std::size_t> recheck;
     for (int i = 0; i < depth; ++i) {
         FldSt(i);
@@ -773,6 +828,10 @@ void Generator::Stubs() {
         a_.Bind(s.jump, a_.Here());
         switch (s.kind) {
         case StubKind::Divide: {
+            if (batch_) {
+                ExitWith(0, 0, s.depth);
+                break;
+            }
             // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend is too.
             const std::size_t nonzero = JumpUnlessZero(s.dividend, 1);
             FaultExit(13, s.position, s.depth);
@@ -784,6 +843,10 @@ void Generator::Stubs() {
             FaultExit(s.code, s.position, s.depth);
             break;
         case StubKind::Function:
+            if (batch_) {
+                ExitWith(0, 0, s.depth);
+                break;
+            }
             PopAll(s.depth);
             a_.Bytes({0x8B, 0x44, 0x24, kErrorSlot}); // mov eax, [rsp + 16]
             a_.Bytes({0x41, 0x89, 0x04, 0x24});       // mov [r12], eax (calls have the frame)
@@ -805,34 +868,14 @@ bool Generator::Generate() {
         if ((i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) &&
             i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
-    const bool calls = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
+    calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
         return i.op == kFunction || i.op == kPow || i.op == kPowConst || i.op == kPowVar;
     });
-    // The frame, with rsp 16-byte aligned at calls after the two pushes.
-    const int frame = (kSlots + 8 * (kMaxDepth + kMaxHoisted) + 15) / 16 * 16 + 8;
-    if (calls) {
-        a_.Bytes({0x53, 0x41, 0x54}); // push rbx; push r12
-        a_.Bytes({0x48, 0x81, 0xEC}); // sub rsp, frame
-        a_.Int32(frame);
-        a_.Bytes({0x48, 0x89, 0xFB, 0x49, 0x89, 0xF4}); // mov rbx, rdi; mov r12, rsi
-        Hoist();
-    } else {
-        values_ = kRdi;
-        out_ = kRsi;
-        hoisted_.assign(program_.code.size(), -1);
-    }
-    if (!Body())
+    if (!Emit(false))
         return false;
-    const std::size_t epilogue = a_.Here();
-    if (calls) {
-        a_.Bytes({0x48, 0x81, 0xC4}); // add rsp, frame
-        a_.Int32(frame);
-        a_.Bytes({0x41, 0x5C, 0x5B}); // pop r12; pop rbx
-    }
-    a_.Byte(0xC3); // ret
-    Stubs();
-    for (std::size_t exit : exits_)
-        a_.Bind(exit, epilogue);
+    batchEntry_ = a_.Here();
+    if (!Emit(true))
+        return false;
     // The constants, 16 bytes apart, after the code.
     while (a_.Here() % 16 != 0)
         a_.Byte(0xCC);
@@ -857,6 +900,83 @@ bool Generator::Generate() {
     return true;
 }
 
+// Writes one of the two functions; the constants they use are placed after both.
+bool Generator::Emit(bool batch) {
+    batch_ = batch;
+    stack_.clear();
+    stubs_.clear();
+    exits_.clear();
+    hoistedCount_ = 0;
+    const int saved[] = {kRbx, kR12, kR13, kR14, kR15};
+    const int pushes = batch ? 5 : 2;
+    // The frame keeps rsp 16-byte aligned at calls: it is 8 past a return address and the pushes.
+    const int frame =
+        (kSlots + 8 * (kMaxDepth + kMaxHoisted) + 15) / 16 * 16 + (pushes % 2 == 0 ? 8 : 0);
+    if (calls_) {
+        for (int k = 0; k < pushes; ++k)
+            a_.Push(saved[k]);
+        a_.Bytes({0x48, 0x81, 0xEC}); // sub rsp, frame
+        a_.Int32(frame);
+        values_ = kRbx;
+        out_ = kR12;
+        left_ = kR13;
+        count_ = kR14;
+        stride_ = kR15;
+        a_.RegisterToRegister(0x89, values_, kRdi);
+        a_.RegisterToRegister(0x89, out_, batch ? kRcx : kRsi);
+        if (batch) {
+            a_.RegisterToRegister(0x89, stride_, kRsi);
+            a_.RegisterToRegister(0x89, left_, kRdx);
+            a_.RegisterToRegister(0x89, count_, kRdx);
+        }
+    } else {
+        values_ = kRdi;
+        out_ = batch ? kRcx : kRsi;
+        stride_ = kRsi;
+        left_ = kRdx;
+        count_ = kR8;
+        if (batch)
+            a_.RegisterToRegister(0x89, count_, kRdx);
+    }
+    const std::size_t loop = a_.Here();
+    if (calls_)
+        Hoist();
+    else
+        hoisted_.assign(program_.code.size(), -1);
+    if (!Body())
+        return false;
+    if (batch) {
+        // The value to results[i], and on to the next point.
+        FstpLongAt(out_, 0);
+        a_.AddImmediate8(out_, 16);
+        a_.RegisterToRegister(0x01, values_, stride_);
+        a_.Decrement(left_);
+        a_.JumpBackUnlessZero(loop);
+        a_.RegisterToRegister(0x89, kRax, count_);
+    }
+    const std::size_t epilogue = a_.Here();
+    if (calls_) {
+        a_.Bytes({0x48, 0x81, 0xC4}); // add rsp, frame
+        a_.Int32(frame);
+        for (int k = pushes - 1; k >= 0; --k)
+            a_.Pop(saved[k]);
+    }
+    a_.Byte(0xC3); // ret
+    std::size_t stop = epilogue;
+    if (batch) {
+        // A point that faults: its index is count - left.
+        stop = a_.Here();
+        a_.RegisterToRegister(0x89, kRax, count_);
+        a_.RegisterToRegister(0x29, kRax, left_);
+        const std::size_t jump = a_.Jump(0xE9);
+        a_.Bind(jump, epilogue);
+    }
+    Stubs();
+    for (std::size_t exit : exits_)
+        a_.Bind(exit, stop);
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
@@ -878,7 +998,11 @@ std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
     Entry entry;
     static_assert(sizeof entry == sizeof memory);
     std::memcpy(&entry, &memory, sizeof entry);
-    return std::make_unique<NativeCode>(Key(), memory, size, entry);
+    void *batchMemory = static_cast<std::uint8_t *>(memory) + generator.BatchEntry();
+    BatchEntry batch;
+    static_assert(sizeof batch == sizeof batchMemory);
+    std::memcpy(&batch, &batchMemory, sizeof batch);
+    return std::make_unique<NativeCode>(Key(), memory, size, entry, batch);
 }
 
 NativeCode::~NativeCode() {

@@ -22,8 +22,9 @@ public:
     static std::unique_ptr<NativeCode> Generate(const Program &program);
 
     using Entry = long double (*)(const double *, int *);
-    NativeCode(Key, void *memory, std::size_t size, Entry entry)
-        : memory_(memory), size_(size), entry_(entry) {}
+    using BatchEntry = std::size_t (*)(const double *, std::size_t, std::size_t, long double *);
+    NativeCode(Key, void *memory, std::size_t size, Entry entry, BatchEntry batch)
+        : memory_(memory), size_(size), entry_(entry), batch_(batch) {}
     ~NativeCode();
     NativeCode(const NativeCode &) = delete;
     NativeCode &operator=(const NativeCode &) = delete;
@@ -36,10 +37,19 @@ public:
     }
     Entry EntryPoint() const { return entry_; }
 
+    // Runs the code for count points (count > 0), the variables of point i at
+    // values + i * strideBytes / 8, storing the value of each in results[i]. Stops at the first
+    // point that reports a fault or needs the checked evaluation and returns its index, or count.
+    std::size_t RunMany(const double *values, std::size_t strideBytes, std::size_t count,
+                        long double *results) const {
+        return batch_(values, strideBytes, count, results);
+    }
+
 private:
     void *memory_;
     std::size_t size_;
     Entry entry_;
+    BatchEntry batch_;
 };
 
 } // namespace ziffa::compiled

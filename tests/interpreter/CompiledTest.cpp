@@ -202,6 +202,47 @@ TEST(Compiled, ManyCallsAgreeWithTheInterpreter) {
     }
 }
 
+// Many points in one call: each value is the one Evaluate gives, and the call stops at the first
+// point that faults or throws, in both forms, with calls (whose registers must survive) and
+// without.
+TEST(Compiled, ManyPointsStopAtTheFirstFault) {
+    const std::vector<std::string> names = {"x", "y"};
+    // Three values a point, the third not a variable: the stride need not be the count.
+    const std::vector<double> points = {1, 2, 9, -0.5, 4, 9, 0, 3, 9, 2.5, -1, 9, 1e300, 1e300, 9};
+    const std::size_t count = points.size() / 3;
+    for (const char *text : {"(x+y)*(x-y)/(1+x*x)", "y/x", "sin(x)*cos(y)+ln(y)",
+                             "exp(x)*exp(x)*exp(y)^2", "x/y*2^x+1", "x+", "!(x)*y"})
+        for (Execution e : {Execution::Native, Execution::Interpreted}) {
+            const CompiledExpression program = CompileExpression(text, 2, names.data(), '.', e);
+            std::vector<long double> results(count, -1.0L);
+            std::size_t first = 0;
+            while (first < count) {
+                const std::size_t stop =
+                    first + program.EvaluateMany(points.data() + 3 * first, 3, count - first,
+                                                 results.data() + first);
+                ASSERT_LE(stop, count) << text;
+                for (std::size_t p = first; p <= stop && p < count; ++p) {
+                    const Result r = RunProgram(program, {points[3 * p], points[3 * p + 1]});
+                    if (p < stop) {
+                        EXPECT_EQ(r.code, 0) << text << " at point " << p;
+                        EXPECT_EQ(r.fault, -1) << text << " at point " << p;
+                        EXPECT_EQ(Bits(results[p]), Bits(r.value)) << text << " at point " << p;
+                    } else {
+                        EXPECT_EQ(Bits(results[p]), Bits(-1.0L)) << "not written at the stop";
+                    }
+                }
+                first = stop + 1;
+            }
+        }
+    const CompiledExpression division = CompileExpression("y/x", 2, names.data());
+    std::vector<long double> results(count);
+    EXPECT_EQ(division.EvaluateMany(points.data(), 3, count, results.data()), 2u) << "x = 0";
+    EXPECT_EQ(division.EvaluateMany(points.data(), 3, 0, results.data()), 0u);
+    EXPECT_EQ(CompileExpression("x+", 2, names.data())
+                  .EvaluateMany(points.data(), 3, count, results.data()),
+              0u);
+}
+
 // Neither compiling nor evaluating follows the nesting, so no input overflows the stack.
 TEST(Compiled, LongAndDeepInput) {
     const std::string nested = std::string(1000000, '(') + "7" + std::string(1000000, ')');
