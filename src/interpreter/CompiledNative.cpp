@@ -66,6 +66,64 @@ double PowerOfDoubles(double base, double exponent) {
     return std::pow(base, exponent);
 }
 
+// What the generator knows of a value: when known, that it is never infinite or a NaN and lies
+// within [lo, hi]. Rounding to nearest is monotonic, so the same arithmetic on the ends of ranges
+// gives the ends of the range of the result; arithmetic whose range has finite ends can't
+// overflow or be invalid at run time and needs no check.
+struct Range {
+    bool known = false;
+    long double lo = 0, hi = 0;
+
+    static Range Of(long double lo, long double hi) {
+        if (!std::isfinite(lo) || !std::isfinite(hi))
+            return {};
+        return {true, lo, hi};
+    }
+    long double Magnitude() const { return std::max(std::fabs(lo), std::fabs(hi)); }
+    bool ExcludesZero() const { return known && (lo > 0 || hi < 0); }
+    bool Within(long double a, long double b) const { return known && lo >= a && hi <= b; }
+    bool WithinDouble() const { return known && Magnitude() <= std::numeric_limits<double>::max(); }
+    // The range after rounding to double, where no rounding can overflow.
+    Range RoundedToDouble() const {
+        if (!WithinDouble())
+            return {};
+        return Of(static_cast<double>(lo), static_cast<double>(hi));
+    }
+};
+
+// The range of a op b for op 0..3 of "+-*/"; square when a and b are the same value.
+Range Combine(int kind, const Range &a, const Range &b, bool square) {
+    if (!a.known || !b.known)
+        return {};
+    switch (kind) {
+    case 0:
+        return Range::Of(a.lo + b.lo, a.hi + b.hi);
+    case 1:
+        return Range::Of(a.lo - b.hi, a.hi - b.lo);
+    case 2:
+        if (square) {
+            const long double low = a.lo * a.lo, high = a.hi * a.hi;
+            if (a.lo >= 0)
+                return Range::Of(low, high);
+            if (a.hi <= 0)
+                return Range::Of(high, low);
+            return Range::Of(0, std::max(low, high));
+        }
+        break;
+    default:
+        if (!b.ExcludesZero())
+            return {};
+        break;
+    }
+    long double corners[4];
+    int n = 0;
+    for (long double x : {a.lo, a.hi})
+        for (long double y : {b.lo, b.hi})
+            corners[n++] = kind == 2 ? x * y : x / y;
+    return Range::Of(*std::min_element(corners, corners + 4),
+                     *std::max_element(corners, corners + 4));
+}
+
 // How the generated code applies FunctionTable[index]: the check made on the extended argument,
 // and the function of double, or nothing where ApplyFunction itself is called ("!", "tg" and
 // "ctg", whose checks or arithmetic go beyond a function of double).
@@ -76,21 +134,26 @@ struct FunctionRule {
     Check check;
     Kernel kernel;
     double (*math)(double);
-    int resultBound; // the result is finite and below 2^resultBound, or -1 when it may be infinite
+    // A range of the result for arguments (rounded to double) within the domain; none where the
+    // domain is empty.
+    double domainLow, domainHigh;
+    double low, high;
 };
+constexpr double kDoubleMax = std::numeric_limits<double>::max();
+constexpr double kDoubleMin = std::numeric_limits<double>::denorm_min();
 constexpr FunctionRule kRules[] = {
-    {"sin", Check::None, Kernel::Call, &Sine, 1},
-    {"cos", Check::None, Kernel::Call, &Cosine, 1},
-    {"asin", Check::AboveOne, Kernel::Call, &Arcsine, 1},
-    {"acos", Check::AboveOne, Kernel::Call, &Arccosine, 2},
-    {"abs", Check::None, Kernel::Absolute, nullptr, -1},
-    {"exp", Check::None, Kernel::Call, &Exponential, -1},
-    {"ln", Check::BelowZero, Kernel::Call, &Logarithm, -1},
-    {"log10", Check::BelowZero, Kernel::Call, &Logarithm10, -1},
-    {"!", Check::None, Kernel::General, nullptr, -1},
-    {"tg", Check::None, Kernel::General, nullptr, -1},
-    {"ctg", Check::None, Kernel::General, nullptr, -1},
-    {"sqrt", Check::BelowZero, Kernel::SquareRoot, nullptr, -1},
+    {"sin", Check::None, Kernel::Call, &Sine, -kDoubleMax, kDoubleMax, -1, 1},
+    {"cos", Check::None, Kernel::Call, &Cosine, -kDoubleMax, kDoubleMax, -1, 1},
+    {"asin", Check::AboveOne, Kernel::Call, &Arcsine, -1, 1, -2, 2},
+    {"acos", Check::AboveOne, Kernel::Call, &Arccosine, -1, 1, 0, 4},
+    {"abs", Check::None, Kernel::Absolute, nullptr, -kDoubleMax, kDoubleMax, 0, kDoubleMax},
+    {"exp", Check::None, Kernel::Call, &Exponential, -kDoubleMax, 709, 0, kDoubleMax},
+    {"ln", Check::BelowZero, Kernel::Call, &Logarithm, kDoubleMin, kDoubleMax, -745, 710},
+    {"log10", Check::BelowZero, Kernel::Call, &Logarithm10, kDoubleMin, kDoubleMax, -324, 309},
+    {"!", Check::None, Kernel::General, nullptr, 1, 0, 0, 0},
+    {"tg", Check::None, Kernel::General, nullptr, 1, 0, 0, 0},
+    {"ctg", Check::None, Kernel::General, nullptr, 1, 0, 0, 0},
+    {"sqrt", Check::BelowZero, Kernel::SquareRoot, nullptr, 0, kDoubleMax, 0, 1.4e154},
 };
 static_assert(std::size(kRules) == FunctionTable.size());
 constexpr bool RulesMatchTable() {
@@ -257,10 +320,8 @@ private:
         int index;          // of the variable, the constant or the slot
         bool dirty = false; // computed by the unchecked arithmetic
         bool isDouble = true;
-        // Never infinite (a NaN is possible) and below 2^bound in magnitude: arithmetic on such
-        // values can't overflow or be invalid, so its result needs no check.
-        bool finite = false;
-        int bound = 0;
+        Range range = {};
+        int variable = -1; // the index of the variable the value is, if it is one
     };
     enum class StubKind { Divide, Fixed, Function, Recheck };
     struct Stub {
@@ -406,7 +467,7 @@ private:
     }
     // Rounds the x87 value on top to double into [rsp + disp], popping it.
     void RoundTopTo(std::int32_t disp, const Value &v, int depth) {
-        if (!v.isDouble)
+        if (!v.isDouble && !v.range.WithinDouble())
             RecheckUnlessDoubleRange(0, depth);
         FstpDoubleAt(kRsp, disp);
     }
@@ -435,27 +496,29 @@ private:
         return reinterpret_cast<std::uintptr_t>(function);
     }
     // The result of a call, in xmm0, becomes the value in the slot of stack position p.
-    void PushCallResult(int p, int bound = -1) {
+    void PushCallResult(int p, Range range = {}) {
         Movsd(0x11, 0, kSlots + 8 * p);
         stack_.push_back({Where::Slot, p});
-        if (bound >= 0) {
-            stack_.back().finite = true;
-            stack_.back().bound = bound;
-        }
+        stack_.back().range = range;
     }
     static Value ConstantAt(int index, long double v) {
-        Value c{Where::Constant, index, false, IsDouble(v), true, 0};
-        if (v != 0)
-            c.bound = std::max(0, std::ilogb(v) + 1);
-        return c;
+        return {Where::Constant, index, false, IsDouble(v), Range::Of(v, v)};
     }
-    // The bound of a result computed from an argument that is finite or was checked to be within
-    // the range of double, or -1.
-    static int BoundOfChecked(const Value &argument) {
-        if (argument.finite)
-            return argument.bound;
-        return argument.where == Where::X87 && !argument.isDouble ? 1024 : -1;
+    // Every variable is checked to be finite on entry.
+    static Value VariableAt(int index) {
+        return {Where::Variable, index, false, true, Range::Of(-kDoubleMax, kDoubleMax), index};
     }
+    // The range of an argument once rounded to double: a value in an x87 register that is no
+    // double is checked to be within the range of double before it is rounded.
+    static Range ArgumentRange(const Value &argument) {
+        if (argument.range.known)
+            return argument.range.RoundedToDouble();
+        if (argument.where == Where::X87 && !argument.isDouble)
+            return Range::Of(-kDoubleMax, kDoubleMax);
+        return {};
+    }
+    static Range ResultRange(const FunctionRule &rule, const Range &argument);
+    void CheckVariables();
 
     void FaultExit(int code, int position, int depth);
     bool Emit(bool batch);
@@ -516,6 +579,35 @@ void Generator::Hoist() {
     }
 }
 
+Range Generator::ResultRange(const FunctionRule &rule, const Range &argument) {
+    if (!argument.Within(rule.domainLow, rule.domainHigh))
+        return {};
+    if (rule.kernel == Kernel::Absolute)
+        return Range::Of(0, argument.Magnitude());
+    return Range::Of(rule.low, rule.high);
+}
+
+// Returns for the checked evaluation when a variable the program reads is infinite or a NaN, so
+// that the code after it may take every variable to be finite.
+void Generator::CheckVariables() {
+    std::vector<bool> read;
+    for (const Instruction &i : program_.code)
+        if (i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) {
+            const auto index = static_cast<std::size_t>(i.index);
+            if (read.size() <= index)
+                read.resize(index + 1);
+            if (read[index])
+                continue;
+            read[index] = true;
+            a_.Byte(0x48);
+            a_.Memory(0x8B, kRax, values_, 8 * i.index); // mov rax, [values + 8 * index]
+            a_.Bytes({0x48, 0x01, 0xC0});                // add rax, rax: the sign out
+            a_.Bytes({0x48, 0xC1, 0xE8, 53});            // shr rax, 53: the exponent
+            a_.Bytes({0x3D, 0xFF, 0x07, 0x00, 0x00});    // cmp eax, 0x7FF
+            stubs_.push_back({StubKind::Recheck, a_.Jump(0x84), 0, 0});
+        }
+}
+
 // Ends with the fault code at position, unless one of the values in registers is not finite.
 void Generator::FaultExit(int code, int position, int depth) {
     if (batch_) {
@@ -562,16 +654,16 @@ void Generator::Binary(int kind, int) {
         // "+" and "*" give the same bits either way).
         MemoryArith(kind, true, left);
     }
-    const int bound = kind == 2 ? left.bound + right.bound : std::max(left.bound, right.bound) + 1;
-    const bool safe = left.finite && right.finite && bound < 16000;
-    left = {Where::X87, 0, !safe, false, safe, safe ? bound : 0};
+    const bool square = left.variable >= 0 && left.variable == right.variable;
+    const Range range = Combine(kind, left.range, right.range, square);
+    left = {Where::X87, 0, !range.known, false, range};
 }
 
 // "/" of the two values on top, after its checks.
 void Generator::Divide(int position) {
     Value right = stack_.back();
-    if (right.where == Where::Constant && ConstantValue(right.index) != 0) {
-        // A literal or constant is never a NaN: only zero needs the check.
+    if (right.range.ExcludesZero()) {
+        // Never zero or a NaN: no check.
         Binary(3, position);
         return;
     }
@@ -608,7 +700,7 @@ void Generator::Power(int position) {
     const int p = static_cast<int>(stack_.size());
     const bool rightX87 = right.where == Where::X87, leftX87 = left.where == Where::X87;
     int depth = X87Depth() + rightX87 + leftX87;
-    if (!(right.where == Where::Constant && ConstantValue(right.index) != 0)) {
+    if (!right.range.ExcludesZero()) {
         const std::size_t rightNonzero = JumpUnlessZero(right, 0);
         const std::size_t leftNonzero = JumpUnlessZero(left, rightX87 ? 1 : 0);
         stubs_.push_back({StubKind::Fixed, a_.Jump(0xE9), depth, position, 13});
@@ -646,7 +738,7 @@ void Generator::Function(int index, int position) {
         LoadTop();
         const Value argument = stack_.back();
         const int depth = X87Depth();
-        if (!argument.isDouble)
+        if (!argument.isDouble && !argument.range.WithinDouble())
             RecheckUnlessDoubleRange(0, depth);
         FstpLongAt(kRsp, kArgument0);
         stack_.pop_back();
@@ -669,15 +761,22 @@ void Generator::Function(int index, int position) {
     }
     Value argument = stack_.back();
     const int depth = X87Depth();
+    // Checks that the argument's range makes needless.
+    const Check check =
+        (rule.check == Check::AboveOne && argument.range.known && argument.range.hi <= 1) ||
+                (rule.check == Check::BelowZero && argument.range.known && argument.range.lo >= 0)
+            ? Check::None
+            : rule.check;
+    const Range result = ResultRange(rule, ArgumentRange(argument));
     if (argument.where == Where::X87) {
-        if (rule.check == Check::AboveOne) {
+        if (check == Check::AboveOne) {
             // 1 < ST(0); a NaN passes.
             a_.Bytes({0xD9, 0xE8}); // fld1
             FucomipSt(1);
             const std::size_t unordered = a_.Jump(0x8A);
             stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 16});
             a_.Bind(unordered, a_.Here());
-        } else if (rule.check == Check::BelowZero) {
+        } else if (check == Check::BelowZero) {
             // 0 > ST(0), or a NaN.
             Fldz();
             FucomipSt(1);
@@ -689,10 +788,10 @@ void Generator::Function(int index, int position) {
     } else {
         // A double in memory: the checks are the same on it in double.
         OnMemory({0xF2, 0x0F}, 0x10, 0, argument); // movsd xmm0, argument
-        if (rule.check == Check::AboveOne) {
+        if (check == Check::AboveOne) {
             OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, OneIndex()}); // ucomisd xmm0, 1
             stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 16});
-        } else if (rule.check == Check::BelowZero) {
+        } else if (check == Check::BelowZero) {
             OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
             stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 14});
         }
@@ -700,29 +799,24 @@ void Generator::Function(int index, int position) {
     stack_.pop_back();
     if (rule.kernel == Kernel::Absolute && argument.where != Where::X87) {
         OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd xmm0, mask
-        PushCallResult(p, argument.finite ? argument.bound : -1);
+        PushCallResult(p, result);
         return;
     }
     if (rule.kernel == Kernel::Absolute) {
         Movsd(0x11, 0, kArgument0);
         FldDoubleAt(kRsp, kArgument0);
         a_.Bytes({0xD9, 0xE1}); // fabs
-        stack_.push_back({Where::X87, 0, false, true});
-        if (BoundOfChecked(argument) >= 0) {
-            stack_.back().finite = true;
-            stack_.back().bound = BoundOfChecked(argument);
-        }
+        stack_.push_back({Where::X87, 0, false, true, result});
         return;
     }
     if (rule.kernel == Kernel::SquareRoot) {
         a_.Bytes({0xF2, 0x0F, 0x51, 0xC0}); // sqrtsd xmm0, xmm0
-        const int bound = BoundOfChecked(argument);
-        PushCallResult(p, bound >= 0 ? bound / 2 + 1 : -1);
+        PushCallResult(p, result);
         return;
     }
     const int spilled = Spill();
     Call(Address(rule.math));
-    PushCallResult(p, rule.resultBound);
+    PushCallResult(p, result);
     Restore(spilled, false);
 }
 
@@ -732,18 +826,12 @@ bool Generator::Body() {
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
             if (i.op == kFunction) {
-                const FunctionRule &rule = kRules[i.small];
-                const bool constant = program_.code[k - 1].op == kPushConst;
-                const int bound =
-                    rule.kernel == Kernel::Absolute
-                        ? (constant ? ConstantAt(0, ConstantValue(program_.code[k - 1].index)).bound
-                                    : -1)
-                        : rule.resultBound;
+                const Instruction &argument = program_.code[k - 1];
+                const Value v = argument.op == kPushConst
+                                    ? ConstantAt(argument.index, ConstantValue(argument.index))
+                                    : VariableAt(argument.index);
                 stack_.push_back({Where::Slot, hoisted_[k]});
-                if (bound >= 0) {
-                    stack_.back().finite = true;
-                    stack_.back().bound = bound;
-                }
+                stack_.back().range = ResultRange(kRules[i.small], ArgumentRange(v));
             }
             continue;
         }
@@ -754,7 +842,7 @@ bool Generator::Body() {
                 Load(stack_.back());
             break;
         case kPushVar:
-            stack_.push_back({Where::Variable, i.index});
+            stack_.push_back(VariableAt(i.index));
             break;
         case kAdd:
         case kSub:
@@ -788,7 +876,7 @@ bool Generator::Body() {
         case kMulVar:
         case kDivVar:
         case kPowVar:
-            stack_.push_back({Where::Variable, i.index});
+            stack_.push_back(VariableAt(i.index));
             if (i.op == kDivVar)
                 Divide(i.position);
             else if (i.op == kPowVar)
@@ -939,6 +1027,7 @@ bool Generator::Emit(bool batch) {
             a_.RegisterToRegister(0x89, count_, kRdx);
     }
     const std::size_t loop = a_.Here();
+    CheckVariables();
     if (calls_)
         Hoist();
     else

@@ -202,6 +202,59 @@ TEST(Compiled, ManyCallsAgreeWithTheInterpreter) {
     }
 }
 
+// Machine code leaves out the checks that the ranges of the values make needless (every variable
+// is finite once checked on entry): texts at the edges of those ranges, against the reference.
+TEST(Compiled, ChecksLeftOutOnlyWhereNeedless) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double values[] = {0, -0.0, 1, -1, 0.5, 2, 1e154, 1e308, -1e308, 5e-324, inf, -inf, nan};
+    const char *const texts[] = {"(x+y)*(x-y)/(1+x*x)",
+                                 "1/(1+x*x)",
+                                 "1/(x*x)",
+                                 "1/(x-y)",
+                                 "x*x*x*x*x*x*x*x*x*x*x*x*x*x*x*x*x",
+                                 "((x*x)*(x*x))*((x*x)*(x*x))*((y*y)*(y*y))",
+                                 "ln(1+y*y)",
+                                 "ln(x*x)",
+                                 "ln(abs(x))",
+                                 "log10(abs(x)+0)",
+                                 "exp(-x*x)",
+                                 "exp(x)*exp(x)",
+                                 "exp(sin(x))/y",
+                                 "sqrt(abs(x))+ln(1+y*y)-exp(-x*x)",
+                                 "asin(sin(x))",
+                                 "acos(cos(x)*2)",
+                                 "asin(x*x)",
+                                 "sqrt(x*x)/sqrt(y*y)",
+                                 "sqrt(-x*x)",
+                                 "!(x*x)",
+                                 "tg(x*x*x)",
+                                 "x^(y*y)",
+                                 "(x*x)^0",
+                                 "1/sin(x)",
+                                 "1/(2+sin(x))",
+                                 "(1+x*x)/(1+y*y)*x*y"};
+    const std::vector<std::string> names = {"x", "y"};
+    for (const char *text : texts) {
+        const CompiledExpression program = CompileExpression(text, 2, names.data());
+        for (double x : values)
+            for (double y : {1.0, 0.0, 1e308, nan, inf}) {
+                const std::vector<double> v = {x, y};
+                Result expected;
+                try {
+                    expected.value = reference::EvaluateExpression(
+                        text, expected.code, expected.position, 2, v.data(), names.data());
+                } catch (const FloatFault &f) {
+                    expected.fault = static_cast<int>(f.kind());
+                }
+                const Result r = RunProgram(program, v);
+                EXPECT_EQ(r.fault, expected.fault) << text << " x=" << x << " y=" << y;
+                EXPECT_EQ(r.code, expected.code) << text << " x=" << x << " y=" << y;
+                EXPECT_EQ(Bits(r.value), Bits(expected.value)) << text << " x=" << x << " y=" << y;
+            }
+    }
+}
+
 // Many points in one call: each value is the one Evaluate gives, and the call stops at the first
 // point that faults or throws, in both forms, with calls (whose registers must survive) and
 // without.
