@@ -1,7 +1,8 @@
 // Nanoseconds per evaluation of five functions of x and y over the chart's 161 by 161 grid (-4 to
-// 4 in steps of 0.05), with x and y both changing at every call: Ziffa's compiled form, muparser,
-// and the same functions written by hand in C++ with Ziffa's rules (double arguments of the
-// functions and of "^", long double arithmetic).
+// 4 in steps of 0.05), with x and y both changing at every evaluation: Ziffa's compiled form (all
+// points in one call, as the graph evaluates, and one call a point), muparser, and the same
+// functions written by hand in C++ with Ziffa's rules (double arguments of the functions and of
+// "^", long double arithmetic).
 #include "interpreter/Compiled.h"
 
 #include <benchmark/benchmark.h>
