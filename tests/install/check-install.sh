@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a desktop needs of it.
 # Usage: check-install.sh BUILD_DIR
+#        check-install.sh --installed PREFIX   checks a tree installed already (an unpacked package)
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+if [[ "$1" == --installed ]]; then
+  prefix=$2
+else
+  build=$1
+  prefix=$(mktemp -d)
+  trap 'rm -rf "$prefix"' EXIT
+  cmake --install "$build" --prefix "$prefix" >/dev/null
+fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/ziffa share/applications/ziffa.desktop share/icons/hicolor/scalable/apps/ziffa.svg \
