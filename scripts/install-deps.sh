@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, only when missing, every Debian package that Ziffa's build, tests and
-# benchmarks need, and generates the pl_PL.UTF-8 locale that the locale tests use.
+# benchmarks need, with the Debian tools that build and check its package, and generates
+# the pl_PL.UTF-8 locale that the locale tests use.
 # Runs apt-get update only when there is something to install.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth imagemagick x11-utils
   locales
   desktop-file-utils appstream
+  dpkg-dev debhelper lintian fakeroot
 )
 if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang)

@@ -11,5 +11,5 @@ if [[ ${#changes[@]} -ne 1 ]]; then
   echo "FAIL: expected one ziffa_*.changes in $work, found ${#changes[@]}" >&2
   exit 1
 fi
-lintian --fail-on error,warning --show-overrides --tag-display-limit 0 "${changes[0]}"
+lintian --fail-on error,warning --info --show-overrides --tag-display-limit 0 "${changes[0]}"
 echo "lintian: no error and no warning that is not overridden"
