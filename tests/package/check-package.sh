@@ -24,7 +24,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
   fail "Version $(field Version) is not the changelog's"
 depends=$(field Depends)
 for needed in libc6 libqt6widgets6 fonts-liberation fonts-dejavu-core; do
-  [[ ",$depends," =~ [,\ ]$needed[,\ ] ]] || fail "Depends lacks $needed: $depends"
+  [[ ",$depends," =~ [,\ ]${needed}[,\ ] ]] || fail "Depends lacks $needed: $depends"
 done
 
 # The exact list of files and links, all owned by root.
