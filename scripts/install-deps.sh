@@ -9,9 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth imagemagick x11-utils
+  xvfb xauth imagemagick x11-utils strace
   locales
   desktop-file-utils appstream
+  hyperfine
 )
 if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang)

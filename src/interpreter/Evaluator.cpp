@@ -8,15 +8,21 @@ namespace ziffa {
 char ExprDecimalSeparator = '.';
 
 std::string NormalizeExpression(std::string_view text) {
-    const std::string lowered = LowerCase1250(text);
-    std::string out;
-    out.reserve(lowered.size());
-    for (char c : lowered) {
+    std::string out(text);
+    NormalizeExpressionInPlace(out);
+    return out;
+}
+
+void NormalizeExpressionInPlace(std::string &text) {
+    LowerCase1250InPlace(text);
+    const char separator = ExprDecimalSeparator;
+    std::size_t kept = 0;
+    for (const char c : text) {
         if (c == ' ')
             continue;
-        out.push_back(c == ',' || c == '.' ? ExprDecimalSeparator : c);
+        text[kept++] = c == ',' || c == '.' ? separator : c;
     }
-    return out;
+    text.resize(kept);
 }
 
 long double EvaluateExpression(std::string_view text, int &errorCode, int &errorPosition,
