@@ -143,10 +143,19 @@ public:
     }
 
 private:
-    // The message on standard output; the expression with a caret under the fault on err.
+    // The expression with a caret under the fault on err, then the message on standard output
+    // (last, so that a lack of memory on the way leaves the line to OutOfMemory alone).
     int Fault(const std::string &text, int code, int position) {
-        out_.Write(Message(code));
-        err_ << Cp1250ToUtf8(text) << '\n';
+        // Windows-1250 has one byte a character, so the text converts piece by piece.
+        constexpr std::size_t kPiece = 64 * 1024;
+        for (std::size_t at = 0; at < text.size(); at += kPiece) {
+            const std::string_view piece = std::string_view(text).substr(at, kPiece);
+            if (IsAscii(piece))
+                err_ << piece;
+            else
+                err_ << Cp1250ToUtf8(piece);
+        }
+        err_ << '\n';
         const std::string spaces(4096, ' ');
         for (std::size_t left = static_cast<std::size_t>(std::max(position, 0)); left > 0;) {
             const std::size_t n = std::min(left, spaces.size());
@@ -154,6 +163,7 @@ private:
             left -= n;
         }
         err_ << "^\n";
+        out_.Write(Message(code));
         return StatusFault;
     }
 

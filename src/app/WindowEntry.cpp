@@ -12,6 +12,7 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
