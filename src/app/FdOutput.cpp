@@ -1,6 +1,7 @@
 #include "app/FdOutput.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <unistd.h>
 
 namespace ziffa {
@@ -38,7 +39,12 @@ void FdOutput::WriteAll(std::string_view text) {
             text.remove_prefix(static_cast<std::size_t>(n));
         else if (n == 0)
             error_ = EIO; // nothing written and no reason given: don't spin
-        else if (errno != EINTR)
+        else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor left non-blocking by whoever shares it: wait for room.
+            pollfd ready{fd_, POLLOUT, 0};
+            if (::poll(&ready, 1, -1) < 0 && errno != EINTR)
+                error_ = errno;
+        } else if (errno != EINTR)
             error_ = errno;
     }
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <poll.h>
 #include <unistd.h>
 
 namespace ziffa {
@@ -32,6 +33,12 @@ bool LineReader::Fill() {
         if (n == 0) {
             atEnd_ = true;
             return false;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A descriptor left non-blocking by whoever shares it: wait for input.
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, -1) >= 0 || errno == EINTR)
+                continue;
         }
         if (errno != EINTR) {
             error_ = errno;
