@@ -77,16 +77,16 @@ TEST(LocaleSeparator, FromTheCLibrarysLocales) {
 }
 
 TEST(LocaleSeparator, OfThisProcesssEnvironment) {
-    // ctest runs this once with LC_ALL=pl_PL.UTF-8 and once with LC_ALL=en_DE.UTF-8, English as
-    // used in Germany, which writes "1,5" but which the C library doesn't have.
+    // ctest runs this with LC_ALL=C, with LC_ALL=pl_PL.UTF-8 and with LC_ALL=en_DE.UTF-8, English
+    // as used in Germany, which writes "1,5" but which the C library doesn't have.
     const char *all = std::getenv("LC_ALL");
     const std::string name = all != nullptr ? all : "";
     if (name == "pl_PL.UTF-8")
         EXPECT_EQ(LocaleDecimalSeparator(), ',');
-    else if (name == "en_DE.UTF-8" && !Installed("en_DE.UTF-8"))
+    else if ((name == "en_DE.UTF-8" && !Installed("en_DE.UTF-8")) || name == "C")
         EXPECT_EQ(LocaleDecimalSeparator(), '.');
     else
-        GTEST_SKIP() << "for LC_ALL=pl_PL.UTF-8 or an uninstalled LC_ALL=en_DE.UTF-8";
+        GTEST_SKIP() << "for LC_ALL=C, pl_PL.UTF-8 or an uninstalled en_DE.UTF-8";
 }
 
 } // namespace
