@@ -1,9 +1,11 @@
 #include "app/LineInput.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ziffa {
@@ -47,9 +49,21 @@ bool LineReader::Fill() {
     }
 }
 
+// The bytes of a regular file not read yet, or 0 for anything else.
+std::size_t LineReader::UnreadBytes() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    if (position < 0 || position >= st.st_size)
+        return 0;
+    return static_cast<std::size_t>(st.st_size - position);
+}
+
 LineReader::Status LineReader::Next(std::string &line) {
     line.clear();
-    bool any = false; // whether this line has begun
+    bool any = false;   // whether this line has begun
+    bool sized = false; // whether the line's room has been sized from the file's length
     Status skipped = Status::Line;
     // A "\r" before the "\n" is not part of the line, so one more character may be held.
     const std::size_t limit = maxLength_ + 1;
@@ -77,6 +91,19 @@ LineReader::Status LineReader::Next(std::string &line) {
                 skip(Status::TooLong);
             } else {
                 try {
+                    if (newline == nullptr && !sized && line.size() + length >= kBlockSize) {
+                        // A long line from a file: room for the rest of the file at once, which
+                        // saves copying the line each time its room doubles. Without that much
+                        // memory, the line grows as it comes.
+                        sized = true;
+                        const std::size_t rest = UnreadBytes();
+                        if (rest > 0) {
+                            try {
+                                line.reserve(std::min(line.size() + length + rest, limit));
+                            } catch (const std::bad_alloc &) {
+                            }
+                        }
+                    }
                     line.append(start, length);
                 } catch (const std::bad_alloc &) {
                     skip(Status::OutOfMemory);

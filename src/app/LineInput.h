@@ -32,6 +32,7 @@ public:
 
 private:
     bool Fill();
+    std::size_t UnreadBytes() const;
 
     int fd_;
     std::size_t maxLength_;
