@@ -183,30 +183,6 @@ TEST(Headless, LinesLongerThanTheLimitAreRefused) {
     EXPECT_EQ(one.out, "BŁĄD: Wyrażenie zbyt długie\n");
 }
 
-TEST(Headless, AFailedWriteIsReported) {
-    const Fd full(::open("/dev/full", O_WRONLY));
-    ASSERT_GE(full.get(), 0);
-    const Fd in(MemoryFile("1+1\n2+2\n"));
-    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
-             {"--eval", "1+1"}, {"--eval", "-"}, {"--eval", "1/0"}, {"--help"}}) {
-        std::ostringstream err;
-        EXPECT_EQ(RunHeadless(args, '.', in.get(), full.get(), err), StatusIoError) << args[0];
-        EXPECT_EQ(err.str(),
-                  std::string(args.back() == "1/0" ? "1/0\n  ^\n" : "") +
-                      "ziffa: cannot write the standard output: No space left on device\n")
-            << args.back();
-    }
-}
-
-TEST(Headless, AFailedReadIsReported) {
-    const Fd folder(::open("/tmp", O_RDONLY | O_DIRECTORY));
-    ASSERT_GE(folder.get(), 0);
-    const Fd out(MemoryFile({}));
-    std::ostringstream err;
-    EXPECT_EQ(RunHeadless({{"--eval", "-"}}, '.', folder.get(), out.get(), err), StatusIoError);
-    EXPECT_EQ(err.str(), "ziffa: cannot read the standard input: Is a directory\n");
-}
-
 // Waits until fd has something to read, up to a minute, and reads it.
 std::string ReadWhenReady(int fd) {
     pollfd p{fd, POLLIN, 0};

@@ -33,8 +33,6 @@ expect() {
 if [[ "$mode" != --memory ]]; then
   expect "lines from a pipe" 1 $'2\n6\nBŁĄD: Wyrażenie puste' "" \
     'printf "1+1\n2*3\n\n" | "$1" --eval -'
-  expect "a pipe that delivers slowly" 0 $'2\n4' "" \
-    '{ echo 1+1; sleep 0.3; echo 2+2; } | "$1" --eval -'
   expect "stdout on a full device" 74 "" "cannot write the standard output: No space left" \
     '"$1" --eval 1+1 >/dev/full'
   expect "stdout on a full device, lines" 74 "" "cannot write the standard output" \
