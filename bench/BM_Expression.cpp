@@ -28,6 +28,8 @@ BENCHMARK_CAPTURE(BM_EvaluateExpression, Medium,
                   std::string("sqrt(abs(2.5))+ln(1+3*3)-exp(-(0.5)^2)/(1+sin(1)*cos(2))"));
 BENCHMARK_CAPTURE(BM_EvaluateExpression, Sum100, Sum(100));
 BENCHMARK_CAPTURE(BM_EvaluateExpression, Sum1000, Sum(1000));
+// The 10 MB sum of bench/whole-process.sh, which "ziffa --eval -" reads as one line.
+BENCHMARK_CAPTURE(BM_EvaluateExpression, Sum10MB, Sum(5'000'000))->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -10,10 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth imagemagick x11-utils
+  xvfb xauth imagemagick x11-utils strace
   locales
   desktop-file-utils appstream
   dpkg-dev debhelper lintian fakeroot
+  hyperfine
 )
 if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang)

@@ -1,5 +1,7 @@
 #include "app/Headless.h"
 
+#include "app/FdOutput.h"
+#include "app/LineInput.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
@@ -9,9 +11,13 @@
 
 #include <algorithm>
 #include <array>
-#include <istream>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
 
 namespace ziffa {
 
@@ -87,32 +93,132 @@ Options Parse(std::span<const std::string> args) {
     return options;
 }
 
-// Evaluates one expression line. Writes exactly one line on out; the caret or the fault goes to
-// err. Returns the exit status of the line.
-int EvaluateLine(const std::string &utf8, const Variables &vars, std::ostream &out,
-                 std::ostream &err) {
-    const std::string text = NormalizeExpression(Utf8ToCp1250(utf8));
-    int code = 0;
-    int position = 0;
-    long double value = 0;
-    try {
-        value = EvaluateExpression(text, code, position, vars.count, vars.values.data(),
-                                   vars.names.data(), 0);
-    } catch (const FloatFault &fault) {
-        out << '\n';
-        err << "ziffa: " << fault.what() << '\n';
+// The answers of one run: the results on standard output, the faults' details on err. Each input
+// line gets exactly one output line, so outputs stay aligned with inputs.
+class Answers {
+public:
+    Answers(const Variables &vars, FdOutput &out, std::ostream &err)
+        : vars_(vars), out_(out), err_(err) {}
+
+    // Evaluates one UTF-8 expression line, which is turned into the normalised text in place.
+    // Returns the line's exit status.
+    int Evaluate(std::string &line) {
+        try {
+            if (!IsAscii(line))
+                line = Utf8ToCp1250(line);
+            NormalizeExpressionInPlace(line);
+            int code = 0;
+            int position = 0;
+            const long double value = EvaluateExpression(
+                line, code, position, vars_.count, vars_.values.data(), vars_.names.data(), 0);
+            if (code > 0)
+                return Fault(line, code, position);
+            out_.Write(FormatResultValue(value));
+            out_.Write('\n');
+            return StatusOk;
+        } catch (const FloatFault &fault) {
+            out_.Write('\n');
+            err_ << "ziffa: " << fault.what() << '\n';
+            return StatusFloatFault;
+        } catch (const std::bad_alloc &) {
+            return OutOfMemory(line);
+        } catch (const std::length_error &) {
+            return OutOfMemory(line);
+        }
+    }
+
+    // A line that memory couldn't hold, or whose evaluation it couldn't hold.
+    int OutOfMemory(std::string &line) {
+        line.clear();
+        line.shrink_to_fit();
+        out_.Write("BŁĄD: Za mało pamięci\n");
+        err_ << "ziffa: not enough memory for the expression\n";
         return StatusFloatFault;
     }
-    if (code > 0) {
-        out << Cp1250ToUtf8("B\xA3\xA5"
-                            "D: ")
-            << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
-        err << Cp1250ToUtf8(text) << '\n'
-            << std::string(static_cast<std::size_t>(std::max(position, 0)), ' ') << "^\n";
+
+    int TooLong(std::size_t limit) {
+        out_.Write("BŁĄD: Wyrażenie zbyt długie\n");
+        err_ << "ziffa: the expression is longer than " << limit << " characters\n";
         return StatusFault;
     }
-    out << Cp1250ToUtf8(FormatResultValue(value)) << '\n';
-    return StatusOk;
+
+private:
+    // The expression with a caret under the fault on err, then the message on standard output
+    // (last, so that a lack of memory on the way leaves the line to OutOfMemory alone).
+    int Fault(const std::string &text, int code, int position) {
+        // Windows-1250 has one byte a character, so the text converts piece by piece.
+        constexpr std::size_t kPiece = 64 * 1024;
+        for (std::size_t at = 0; at < text.size(); at += kPiece) {
+            const std::string_view piece = std::string_view(text).substr(at, kPiece);
+            if (IsAscii(piece))
+                err_ << piece;
+            else
+                err_ << Cp1250ToUtf8(piece);
+        }
+        err_ << '\n';
+        const std::string spaces(4096, ' ');
+        for (std::size_t left = static_cast<std::size_t>(std::max(position, 0)); left > 0;) {
+            const std::size_t n = std::min(left, spaces.size());
+            err_.write(spaces.data(), static_cast<std::streamsize>(n));
+            left -= n;
+        }
+        err_ << "^\n";
+        out_.Write(Message(code));
+        return StatusFault;
+    }
+
+    // "BŁĄD: " and the message of a code, as UTF-8, converted once.
+    const std::string &Message(int code) {
+        std::string &m = messages_[static_cast<std::size_t>(std::clamp(code, 0, 16))];
+        if (m.empty())
+            m = "BŁĄD: " + Cp1250ToUtf8(ErrorMessage(code)) + '\n';
+        return m;
+    }
+
+    const Variables &vars_;
+    FdOutput &out_;
+    std::ostream &err_;
+    std::array<std::string, 17> messages_;
+};
+
+int ReportWriteFailure(const FdOutput &out, std::ostream &err) {
+    err << "ziffa: cannot write the standard output: " << std::strerror(out.Error()) << '\n';
+    return StatusIoError;
+}
+
+// One expression a line from in, until its end.
+// On a terminal each answer shows at once; otherwise answers are flushed before a read may wait,
+// so a program that talks to this one line by line gets them too.
+int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ostream &err,
+                std::size_t maxLineLength) {
+    LineReader reader(in, maxLineLength, [&out] { out.Flush(); });
+    std::string line;
+    int worst = StatusOk;
+    while (!out.Failed()) {
+        int status = StatusOk;
+        switch (reader.Next(line)) {
+        case LineReader::Status::End:
+            return worst;
+        case LineReader::Status::ReadError:
+            out.Flush();
+            err << "ziffa: cannot read the standard input: " << std::strerror(reader.Error())
+                << '\n';
+            return StatusIoError;
+        case LineReader::Status::TooLong:
+            status = answers.TooLong(maxLineLength);
+            break;
+        case LineReader::Status::OutOfMemory:
+            status = answers.OutOfMemory(line);
+            break;
+        case LineReader::Status::Line:
+            status = answers.Evaluate(line);
+            break;
+        }
+        worst = std::max(worst, status);
+        if (terminal)
+            out.Flush();
+    }
+    return worst;
 }
 
 } // namespace
@@ -138,20 +244,38 @@ std::string HeadlessUsage() {
            "  ziffa --help                            print this text\n"
            "\n"
            "Up to five --var rows define variables, like the rows of the variables window.\n"
-           "The decimal separator is the one of your locale (LC_ALL, LC_NUMERIC, LANG).\n"
+           "The decimal separator is the one of your locale (LC_ALL, LC_NUMERIC, LANG), read\n"
+           "from the C library's locale data: \".\" where that locale isn't installed.\n"
            "\n"
-           "Exit status: 0 success; 1 a fault in the expression (the message on standard output,\n"
-           "the expression and a caret under the fault on standard error), a points file that\n"
-           "can't be opened or a picture that can't be written; 2 a floating-point overflow or\n"
-           "invalid operation; 64 a usage error.\n";
+           "Exit status:\n"
+           "  0   success; values the math library gives, such as INF (10^4000) and NAN\n"
+           "      (asin(-2)), are results\n"
+           "  1   a fault in the expression (the message on standard output, the expression\n"
+           "      and a caret under the fault on standard error), a line too long to evaluate,\n"
+           "      a points file that can't be opened or a picture that can't be written\n"
+           "  2   the evaluator's own arithmetic overflowed or met an invalid operation\n"
+           "      (!(1755), 10^4000-10^4000), or memory ran out for a line\n"
+           "  64  a usage error\n"
+           "  72  the window library (windows and pictures) is missing or can't be loaded\n"
+           "  74  standard output couldn't be written or standard input read\n"
+           "With --eval -, the status is the highest of all lines'.\n";
 }
 
 bool IsHeadlessCommandLine(std::span<const std::string> args) {
     return !args.empty() && args[0].starts_with("--") && args[0] != "--chart";
 }
 
-int RunHeadless(std::span<const std::string> args, char decimalSeparator, std::istream &in,
-                std::ostream &out, std::ostream &err) {
+bool IsPictureCommandLine(std::span<const std::string> args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string &a) { return a == "--plot" || a == "--points"; });
+}
+
+bool NeedsWindowLibrary(std::span<const std::string> args) {
+    return !IsHeadlessCommandLine(args) || IsPictureCommandLine(args);
+}
+
+int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in, int out,
+                std::ostream &err, std::size_t maxLineLength) {
     Options options;
     try {
         options = Parse(args);
@@ -159,24 +283,26 @@ int RunHeadless(std::span<const std::string> args, char decimalSeparator, std::i
         err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
         return StatusUsage;
     }
+    FdOutput output(out);
+    int status = StatusOk;
     if (options.help) {
-        out << HeadlessUsage();
-        return StatusOk;
+        output.Write(HeadlessUsage());
+    } else {
+        ExprDecimalSeparator = decimalSeparator;
+        const Variables vars = BuildVariables(options.variableRows, decimalSeparator);
+        Answers answers(vars, output, err);
+        if (*options.expression == "-") {
+            status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
+        } else if (options.expression->size() > maxLineLength) {
+            status = answers.TooLong(maxLineLength);
+        } else {
+            std::string line = std::move(*options.expression);
+            status = answers.Evaluate(line);
+        }
     }
-    ExprDecimalSeparator = decimalSeparator;
-    const Variables vars = BuildVariables(options.variableRows, decimalSeparator);
-    if (*options.expression != "-")
-        return EvaluateLine(*options.expression, vars, out, err);
-
-    int worst = StatusOk;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        worst = std::max(worst, EvaluateLine(line, vars, out, err));
-    }
-    out.flush();
-    return worst;
+    if (!output.Flush())
+        return ReportWriteFailure(output, err);
+    return status;
 }
 
 } // namespace ziffa

@@ -1,19 +1,19 @@
-#include "app/Application.h"
+// The ziffa command. The modes without a window (--eval, --eval -, --help) run here, in an
+// executable that links no Qt; the windowed program and the pictures are loaded from the window
+// library when they are asked for.
 #include "app/Headless.h"
-#include "app/LocaleSeparator.h"
-#include "app/Plot.h"
+#include "app/WindowLibrary.h"
+#include "interpreter/LocaleSeparator.h"
 
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 int main(int argc, char *argv[]) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (ziffa::IsPlotCommandLine(args))
-        return ziffa::RunPlot(argc, argv, args, ziffa::LocaleDecimalSeparator(), std::cout,
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (ziffa::NeedsWindowLibrary(args))
+        return ziffa::RunWindowLibrary(argc, argv, std::cerr);
+    return ziffa::RunHeadless(args, ziffa::LocaleDecimalSeparator(), STDIN_FILENO, STDOUT_FILENO,
                               std::cerr);
-    if (ziffa::IsHeadlessCommandLine(args))
-        return ziffa::RunHeadless(args, ziffa::LocaleDecimalSeparator(), std::cin, std::cout,
-                                  std::cerr);
-    return ziffa::RunApplication(argc, argv);
 }

@@ -1,12 +1,12 @@
 #include "forms/Unit1.h"
 
-#include "app/LocaleSeparator.h"
 #include "forms/Anchors.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/KeyPreview.h"
 #include "forms/Unitinformacje.h"
 #include "interpreter/Evaluator.h"
+#include "interpreter/LocaleSeparator.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

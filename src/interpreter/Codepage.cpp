@@ -109,19 +109,39 @@ char LowerChar1250(char c) {
 }
 
 std::string LowerCase1250(std::string_view text) {
-    const auto &table = LowerTable();
     std::string out(text);
-    for (char &c : out)
-        c = table[static_cast<unsigned char>(c)];
+    LowerCase1250InPlace(out);
     return out;
 }
 
+void LowerCase1250InPlace(std::string &text) {
+    // ASCII letters by themselves; the table, built on first need, for the code page's others.
+    for (char &c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80)
+            c = LowerTable()[byte];
+        else if (byte >= 'A' && byte <= 'Z')
+            c = static_cast<char>(byte + ('a' - 'A'));
+    }
+}
+
+bool IsAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 std::string Utf8ToCp1250(std::string_view utf8) {
+    if (IsAscii(utf8))
+        return std::string(utf8);
     Iconv cd("WINDOWS-1250", "UTF-8");
     return cd.Convert(utf8, 0, "?");
 }
 
 std::string Cp1250ToUtf8(std::string_view cp1250) {
+    if (IsAscii(cp1250))
+        return std::string(cp1250);
     Iconv cd("UTF-8", "WINDOWS-1250");
     // The five bytes that Windows-1250 leaves undefined become "?".
     return cd.Convert(cp1250, 1, "?");

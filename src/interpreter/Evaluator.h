@@ -13,6 +13,9 @@ extern char ExprDecimalSeparator;
 // "." into ExprDecimalSeparator. Text is 8-bit Windows-1250.
 std::string NormalizeExpression(std::string_view text);
 
+// The same, done in place: the text never grows, so no copy is needed.
+void NormalizeExpressionInPlace(std::string &text);
+
 // Evaluates a normalised expression. errorCode must be 0 on entry; on return it is 0 on success
 // or the code (1..16) of the first fault, with errorPosition the zero-based index of the fault in
 // the outermost text. Returns 0 whenever a fault is reported. If errorCode is not 0 on entry the

@@ -1,12 +1,58 @@
 #include "app/Headless.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace ziffa {
 namespace {
+
+// A file descriptor closed at the end of its scope.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    void Close() {
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// An in-memory file holding text, read from its start.
+int MemoryFile(const std::string &text) {
+    const int fd = memfd_create("ziffa-test", 0);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::lseek(fd, 0, SEEK_SET);
+    return fd;
+}
+
+std::string ReadAll(int fd) {
+    ::lseek(fd, 0, SEEK_SET);
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
 
 struct Outcome {
     int status;
@@ -14,12 +60,13 @@ struct Outcome {
     std::string err;
 };
 
-Outcome Headless(std::vector<std::string> args, char separator = '.',
-                 const std::string &input = {}) {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = RunHeadless(args, separator, in, out, err);
-    return Outcome{status, out.str(), err.str()};
+Outcome Headless(std::vector<std::string> args, char separator = '.', const std::string &input = {},
+                 std::size_t maxLineLength = kMaxExpressionLength) {
+    const Fd in(MemoryFile(input));
+    const Fd out(MemoryFile({}));
+    std::ostringstream err;
+    const int status = RunHeadless(args, separator, in.get(), out.get(), err, maxLineLength);
+    return Outcome{status, ReadAll(out.get()), err.str()};
 }
 
 struct EvalCase {
@@ -56,13 +103,20 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{{"--eval", "(2+3"}, '.', 1, "BŁĄD: Brak zamknięcia nawiasu\n", "(2+3\n    ^\n"},
         EvalCase{{"--eval", ""}, '.', 1, "BŁĄD: Wyrażenie puste\n", "\n^\n"},
         EvalCase{{"--eval", "ŻÓŁW"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "żółw\n^\n"},
+        // A character Windows-1250 can't hold becomes "?", and the caret stays under it.
+        EvalCase{{"--eval", "2+€"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "2+€\n  ^\n"},
+        EvalCase{{"--eval", "1+😀"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "1+?\n  ^\n"},
         // "exit" is an expression like any other here.
         EvalCase{{"--eval", "exit"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "exit\n^\n"},
+        // The math library's infinities and NaNs are results; the evaluator's own overflow isn't.
+        EvalCase{{"--eval", "10^4000"}, '.', 0, "INF\n", ""},
+        EvalCase{{"--eval", "ln(0)"}, '.', 0, "-INF\n", ""},
         EvalCase{{"--eval", "x*y", "--var", " x = 2 ", "--var", "y=abc", "--var", "y=3"},
                  '.',
                  0,
                  "6\n",
                  ""},
+        EvalCase{{"--eval", "żółw*2", "--var", "żółw=1,5"}, ',', 0, "3\n", ""},
         EvalCase{{"--var", "a=2,5", "--eval", "a*2"}, ',', 0, "5\n", ""},
         EvalCase{{"--eval", "a", "--var", "a=2,5"},
                  '.',
@@ -71,11 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "a\n^\n"}));
 
 TEST(Headless, FloatFault) {
-    const Outcome r = Headless({"--eval", "!(1755)"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "\n");
-    EXPECT_NE(r.err.find("overflow"), std::string::npos);
-    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1);
+    for (const char *expression : {"!(1755)", "10^4000-10^4000"}) {
+        const Outcome r = Headless({"--eval", expression});
+        EXPECT_EQ(r.status, 2) << expression;
+        EXPECT_EQ(r.out, "\n");
+        EXPECT_EQ(r.err.rfind("ziffa: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1);
+    }
 }
 
 TEST(Headless, StandardInputKeepsLinesAligned) {
@@ -85,6 +141,81 @@ TEST(Headless, StandardInputKeepsLinesAligned) {
     const Outcome ok = Headless({"--eval", "-"}, '.', "1\n(1\n");
     EXPECT_EQ(ok.status, 1);
     EXPECT_EQ(ok.out, "1\nBŁĄD: Brak zamknięcia nawiasu\n");
+    const Outcome none = Headless({"--eval", "-"}, '.', "");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+}
+
+// A sum of terms "+1" after a first "1": its value is the number of ones.
+std::string Sum(std::size_t ones) {
+    std::string text = "1";
+    text.reserve(2 * ones);
+    for (std::size_t i = 1; i < ones; ++i)
+        text += "+1";
+    return text;
+}
+
+TEST(Headless, LongLinesAcrossReadBlocks) {
+    // Lines of several read blocks (the reader takes 256 KiB at a time), then a line whose "\r"
+    // ends a block and whose "\n" begins the next.
+    const std::size_t block = 256 * 1024;
+    const std::string big = Sum(300'000);
+    std::string input = big + "\n" + big + "\r\n";
+    const std::size_t length = (block - 1 - input.size() % block) % block;
+    const std::size_t ones = length / 4;
+    std::string edge = Sum(ones);
+    edge.resize(length, ' ');
+    input += edge + "\r\n3";
+    ASSERT_EQ((input.size() - 2) % block, 0u);
+    const Outcome r = Headless({"--eval", "-"}, '.', input);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "300000\n300000\n" + std::to_string(ones) + "\n3\n");
+}
+
+TEST(Headless, LinesLongerThanTheLimitAreRefused) {
+    const Outcome r =
+        Headless({"--eval", "-"}, '.', "1+2\n1+2+3+4\n12345\r\n123456\n2*3", /*limit*/ 5);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "3\nBŁĄD: Wyrażenie zbyt długie\n12345\nBŁĄD: Wyrażenie zbyt długie\n6\n");
+    EXPECT_NE(r.err.find("longer than 5 characters"), std::string::npos) << r.err;
+    const Outcome one = Headless({"--eval", "1+2+3"}, '.', "", 4);
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(one.out, "BŁĄD: Wyrażenie zbyt długie\n");
+}
+
+// Waits until fd has something to read, up to a minute, and reads it.
+std::string ReadWhenReady(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 60'000) != 1)
+        return "(nothing within a minute)";
+    // The answers of one flush come in one write; let a second one arrive if there is one.
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    return text;
+}
+
+TEST(Headless, AnswersComeBeforeTheNextLineIsAwaited) {
+    // A program that talks to ziffa through pipes gets each answer while its input is still open.
+    // Both pipes are non-blocking, as a parent may leave them: ziffa waits all the same.
+    int toZiffa[2], fromZiffa[2];
+    ASSERT_EQ(::pipe2(toZiffa, O_NONBLOCK), 0);
+    ASSERT_EQ(::pipe2(fromZiffa, O_NONBLOCK), 0);
+    Fd inRead(toZiffa[0]), inWrite(toZiffa[1]), outRead(fromZiffa[0]), outWrite(fromZiffa[1]);
+    std::ostringstream err;
+    int status = -1;
+    std::thread ziffa([&] {
+        status = RunHeadless({{"--eval", "-"}}, '.', inRead.get(), outWrite.get(), err);
+        outWrite.Close();
+    });
+    ASSERT_EQ(::write(inWrite.get(), "1+1\n", 4), 4);
+    EXPECT_EQ(ReadWhenReady(outRead.get()), "2\n");
+    ASSERT_EQ(::write(inWrite.get(), "2*3\n(\n", 6), 6);
+    EXPECT_EQ(ReadWhenReady(outRead.get()), "6\nBŁĄD: Brak zamknięcia nawiasu\n");
+    inWrite.Close();
+    ziffa.join();
+    EXPECT_EQ(status, 1);
 }
 
 struct UsageCase {
@@ -112,14 +243,35 @@ TEST(Headless, Help) {
     const Outcome r = Headless({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--eval"), std::string::npos);
+    EXPECT_NE(r.out.find("are results"), std::string::npos);
 }
 
-TEST(Headless, WhichCommandLinesNeedNoWindow) {
-    EXPECT_TRUE(IsHeadlessCommandLine(std::vector<std::string>{"--eval", "1"}));
-    EXPECT_TRUE(IsHeadlessCommandLine(std::vector<std::string>{"--help"}));
-    EXPECT_FALSE(IsHeadlessCommandLine(std::vector<std::string>{}));
-    EXPECT_FALSE(IsHeadlessCommandLine(std::vector<std::string>{"-2+3"}));
-    EXPECT_FALSE(IsHeadlessCommandLine(std::vector<std::string>{"2+2", "--eval"}));
+struct ModeCase {
+    std::vector<std::string> args;
+    bool headless;
+    bool windowLibrary;
+};
+
+TEST(Headless, WhichCommandLinesNeedTheWindowLibrary) {
+    const std::vector<ModeCase> cases = {
+        {{"--eval", "1"}, true, false},
+        {{"--eval", "-", "--var", "x=1"}, true, false},
+        {{"--help"}, true, false},
+        {{"--frobnicate"}, true, false}, // a usage error, told without windows
+        {{}, false, true},
+        {{"-2+3"}, false, true},
+        {{"2+2", "--eval"}, false, true},
+        {{"--chart"}, false, true},
+        {{"--chart", "1+1"}, false, true},
+        {{"--plot", "x*y", "--output", "a.png"}, true, true},
+        {{"--output", "a.png", "--points", "p.txt"}, true, true},
+        {{"--eval", "1", "--plot"}, true, true},
+    };
+    for (const ModeCase &c : cases) {
+        const std::string line = testing::PrintToString(c.args);
+        EXPECT_EQ(IsHeadlessCommandLine(c.args), c.headless) << line;
+        EXPECT_EQ(NeedsWindowLibrary(c.args), c.windowLibrary) << line;
+    }
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 #include "forms/Unit1.h"
 #include "forms/Unitvariables.h"
 #include "forms/Unitwykres.h"
+#include "interpreter/Evaluator.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -17,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <stdexcept>
 
 namespace ziffa {
@@ -83,6 +86,34 @@ TEST(Windows, AnExceptionInAHandlerLeavesTheLoopRunning) {
     RunWindows({});
     EXPECT_EQ(recorder.exceptions.size(), 1u);
     EXPECT_EQ(afterwards, QStringLiteral("2"));
+}
+
+// The calculator window takes its decimal separator from the C library's locale data, as the
+// modes without a window do. ctest runs this under LC_ALL=pl_PL.UTF-8, and under
+// LC_ALL=en_DE.UTF-8, English as used in Germany: Qt knows its comma, the C library doesn't have
+// the locale, and the separator is ".".
+TEST(Windows, DecimalSeparatorOfTheCLibrarysLocale) {
+    const QByteArray all = qgetenv("LC_ALL");
+    const locale_t installed = newlocale(LC_NUMERIC_MASK, "en_DE.UTF-8", locale_t());
+    if (installed != locale_t())
+        freelocale(installed);
+    const bool uninstalled = all == "en_DE.UTF-8" && installed == locale_t();
+    if (all != "pl_PL.UTF-8" && !uninstalled)
+        GTEST_SKIP() << "for LC_ALL=pl_PL.UTF-8 or an uninstalled LC_ALL=en_DE.UTF-8";
+    if (uninstalled) {
+        ASSERT_EQ(QLocale::system().decimalPoint(), QStringLiteral(","));
+    }
+    const char expected = uninstalled ? '.' : ',';
+    QString result;
+    char separator = 0;
+    QTimer::singleShot(0, [&] {
+        separator = ExprDecimalSeparator;
+        result = FormZiffa->EditResult->text();
+        FormZiffa->close();
+    });
+    RunWindows({QStringLiteral("1/4")});
+    EXPECT_EQ(separator, expected);
+    EXPECT_EQ(result, uninstalled ? QStringLiteral("0.25") : QStringLiteral("0,25"));
 }
 
 } // namespace

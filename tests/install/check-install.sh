@@ -18,6 +18,13 @@ for f in bin/ziffa share/applications/ziffa.desktop share/icons/hicolor/scalable
   [[ -s "$prefix/$f" ]] || fail "$f is missing"
 done
 [[ -x "$prefix/bin/ziffa" ]] || fail "bin/ziffa is not executable"
+# The windows and pictures: a private library among the libraries (lib/ziffa/, or
+# lib/<multiarch>/ziffa/ where the build was configured so), which the executable finds by itself.
+libraries=("$prefix"/lib*/ziffa/libziffa-gui.so "$prefix"/lib/*/ziffa/libziffa-gui.so)
+existing=()
+for l in "${libraries[@]}"; do [[ -f "$l" ]] && existing+=("$l"); done
+[[ ${#existing[@]} -eq 1 ]] || fail "expected one window library, found: ${existing[*]:-none}"
+[[ ! -e "$prefix/bin/libziffa-gui.so" ]] || fail "the library lies beside the executable"
 
 desktop=$prefix/share/applications/ziffa.desktop
 grep -qx 'Name=Ziffa' "$desktop" || fail "Name"
@@ -42,4 +49,9 @@ if command -v man >/dev/null; then
   MANWIDTH=80 man -l "$prefix/share/man/man1/ziffa.1" >/dev/null 2>&1 || fail "man cannot read the page"
 fi
 "$prefix/bin/ziffa" --eval "2+2" | grep -qx 4 || fail "the installed program does not calculate"
+# The installed picture mode proves that the installed executable finds its library.
+(cd / && env -u DISPLAY "$prefix/bin/ziffa" --plot "x*y" --output "$prefix/plot.png" --size 60x40) \
+  || fail "the installed program draws no picture"
+[[ "$(head -c 8 "$prefix/plot.png" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] \
+  || fail "the installed program's picture is no PNG"
 echo "install: all files in place"

@@ -1,0 +1,56 @@
+// The entry of the window library, the one symbol it exports: the windowed program, or a picture
+// drawn without a display.
+#include "app/Application.h"
+#include "app/Headless.h"
+#include "app/Plot.h"
+#include "app/WindowLibrary.h"
+#include "interpreter/LocaleSeparator.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+// Standard output after a picture: what couldn't be written is reported like a failed write in
+// the headless modes.
+int FinishStandardOutput(int status) {
+    std::cout.flush();
+    errno = 0;
+    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::cout.fail();
+    if (!failed)
+        return status;
+    std::cerr << "ziffa: cannot write the standard output"
+              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << '\n';
+    return ziffa::StatusIoError;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc, char **argv,
+                                                                        const char *executable) {
+    static_assert(std::is_same_v<decltype(&ziffa_window_main), ziffa::WindowLibraryEntry>);
+    try {
+        // Qt names the program after /proc/self/exe, or after argv[0] where /proc is missing:
+        // argv[0] becomes the executable's full path, so the settings file is named after it.
+        std::string program = executable != nullptr ? executable : "";
+        std::vector<char *> arguments(argv, argv + argc);
+        if (!program.empty() && !arguments.empty())
+            arguments[0] = program.data();
+        arguments.push_back(nullptr);
+        const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+        if (ziffa::IsPictureCommandLine(args))
+            return FinishStandardOutput(ziffa::RunPlot(argc, arguments.data(), args,
+                                                       ziffa::LocaleDecimalSeparator(), std::cout,
+                                                       std::cerr));
+        return ziffa::RunApplication(argc, arguments.data());
+    } catch (const std::exception &e) {
+        std::cerr << "ziffa: " << e.what() << '\n';
+        return 70; // EX_SOFTWARE
+    }
+}

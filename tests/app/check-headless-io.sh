@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The headless modes' input and output as the real program meets them: pipes, a stdout that
+# can't be written, a stdin that can't be read, and (with --memory) lines that exhaust a memory
+# limit. Every case names what it expects; the first difference fails the test.
+# Usage: check-headless-io.sh ZIFFA [--memory]
+set -uo pipefail
+ziffa=$1
+mode=${2:-}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+
+# expect NAME STATUS STDOUT STDERR-PATTERN COMMAND...: runs the command (a shell snippet with
+# $ziffa), compares its status and standard output exactly, and greps its standard error.
+expect() {
+  local name=$1 status=$2 out=$3 err=$4; shift 4
+  local got
+  bash -c "$*" ziffa "$ziffa" >"$tmp/out" 2>"$tmp/err"
+  got=$?
+  if [[ $got -ne $status ]]; then
+    echo "FAIL $name: status $got, expected $status"; cat "$tmp/err"; failures=$((failures + 1))
+  elif [[ "$(cat "$tmp/out")" != "$out" ]]; then
+    echo "FAIL $name: standard output"; diff <(printf '%s\n' "$out") "$tmp/out" | head -20
+    failures=$((failures + 1))
+  elif [[ -n "$err" ]] && ! grep -qE -- "$err" "$tmp/err"; then
+    echo "FAIL $name: standard error lacks /$err/:"; head -c 2000 "$tmp/err"; echo
+    failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+if [[ "$mode" != --memory ]]; then
+  expect "lines from a pipe" 1 $'2\n6\nBŁĄD: Wyrażenie puste' "" \
+    'printf "1+1\n2*3\n\n" | "$1" --eval -'
+  expect "stdout on a full device" 74 "" "cannot write the standard output: No space left" \
+    '"$1" --eval 1+1 >/dev/full'
+  expect "stdout on a full device, lines" 74 "" "cannot write the standard output" \
+    'seq 1 100000 | "$1" --eval - >/dev/full'
+  expect "help on a full device" 74 "" "cannot write the standard output" \
+    '"$1" --help >/dev/full'
+  expect "stdout closed" 74 "" "cannot write the standard output: Bad file descriptor" \
+    '"$1" --eval 1+1 >&-'
+  expect "stdin a folder" 74 "" "cannot read the standard input: Is a directory" \
+    '"$1" --eval - </tmp'
+  expect "stdin closed" 74 "" "cannot read the standard input: Bad file descriptor" \
+    '"$1" --eval - <&-'
+  # The picture mode's own output (the error line of a refused function) is checked too.
+  expect "picture mode's stdout on a full device" 74 "" "cannot write the standard output" \
+    '"$1" --plot "1+" --output "'"$tmp"'/x.png" >/dev/full'
+  expect "a 10 MB sum on one line" 0 "5000000" "" \
+    'yes 1+ | head -n 4999999 | tr -d "\n" | { cat; echo 1; } | "$1" --eval -'
+else
+  # A 100 MB sum needs about 700 MB to evaluate, and 128 MB of address space to hold; the limits
+  # below refuse first its evaluation, then its reading. The lines after it are answered.
+  make_input() { echo 1+1; yes 1+ | head -n 50000000 | tr -d '\n'; echo 1; echo 2*3; }
+  make_input >"$tmp/big.txt"
+  expect "a line that memory can't evaluate" 2 $'2\nBŁĄD: Za mało pamięci\n6' "not enough memory" \
+    'ulimit -v 400000; "$1" --eval - <"'"$tmp"'/big.txt"'
+  expect "a line that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' "not enough memory" \
+    'ulimit -v 120000; "$1" --eval - <"'"$tmp"'/big.txt"'
+  expect "a line from a pipe that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' "" \
+    'ulimit -v 120000; cat "'"$tmp"'/big.txt" | "$1" --eval -'
+fi
+
+[[ $failures -eq 0 ]] || { echo "$failures case(s) failed"; exit 1; }
