@@ -15,7 +15,7 @@ target_link_libraries(ziffa_compiled_tests PRIVATE ziffa_reference_evaluator GTe
 # 200,000 expressions and 8,000,000 operands for each exponent of the quick "^".
 if(ZIFFA_SANITIZE)
     target_compile_definitions(ziffa_compiled_tests PRIVATE ZIFFA_DIFFERENTIAL_COUNT=40000
-                                                            ZIFFA_POWER_COUNT=400000)
+                                                            ZIFFA_POWER_COUNT=1000000)
 endif()
 add_test(NAME compiled COMMAND ziffa_compiled_tests --gtest_filter=-CompiledPower.*)
 set_tests_properties(compiled PROPERTIES ENVIRONMENT "LC_ALL=pl_PL.UTF-8")
