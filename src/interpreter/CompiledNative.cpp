@@ -792,7 +792,7 @@ void Generator::Power(int position) {
 
 // The power of the base (in the frame, or a double in memory) to a small whole constant, into
 // the slot: the quick way of CompiledPower.h, with pow called out of line where it can't tell.
-// The steps are those of QuickPower, instruction for instruction.
+// The steps are those of QuickPower in CompiledPower.cpp, operation for operation.
 void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
     const int n = static_cast<int>(ConstantValue(exponentIndex));
     const Value mask{Where::Constant, SignMaskIndex()}, margin{Where::Constant, PowerMarginIndex()};

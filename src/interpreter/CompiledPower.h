@@ -1,26 +1,30 @@
 #pragma once
 
 // The power function of "^": the math library's pow of two doubles, with a quicker way to the
-// same result for small whole exponents. Shared by the interpreter of compiled programs and, for
-// the constants below, by the machine code, which has the same quick way inline. Internal to the
-// interpreter library.
+// same result for small whole exponents. Used by the interpreter of compiled programs; the
+// machine code has the same quick way inline for constant exponents. Internal to the interpreter
+// library.
 //
-// Why the quick way gives pow's own result. glibc (2.28 and later) states a worst-case error of
-// 0.54 units in the last place for pow. Its result is an approximation of the exact power rounded
-// once to nearest: 0.5 of those units is that rounding, and the rest, under 0.04 units, is the
-// approximation's error, where a unit is a relative error of 2^-53. So wherever the exact power
-// lies farther than 0.04 * 2^-53 of its magnitude from every rounding boundary (the midpoint
-// between two neighbouring doubles), the approximation lies on the same side of each boundary as
-// the exact power, and pow returns the exact power correctly rounded.
+// The bound it relies on. glibc (2.28 and later) states a worst-case error of 0.54 units in the
+// last place (ULP) for pow, made of two parts: pow computes an approximation of the exact power
+// and rounds it once to nearest, which accounts for 0.5 ULP, and the approximation's own error
+// accounts for the rest, under 0.04 ULP, where glibc's analysis counts a relative error of 2^-53
+// as one ULP. So wherever the exact power lies farther than 0.04 * 2^-53 of its magnitude from
+// every rounding boundary (the midpoint between two neighbouring doubles), the approximation lies
+// on the same side of every boundary as the exact power, and pow returns the exact power
+// correctly rounded.
 //
-// The quick way computes the exact power as a pair h + l (h the product of the doubles, l its
-// rounding error, exact by a fused multiply-add, carried from step to step), and takes h when
-// |l| + |h| * kPowerMargin still rounds back to h: then the exact power is at least
-// kPowerMargin * |h| from every boundary, half as much again as the 0.04 * 2^-53 that is
-// needed. It also requires h to lie in [2^-960, 2^1023): normal results far from the underflow
-// and the overflow, where each rounding error is itself a double and pow's special paths for
-// tiny and huge results don't come in. Every other case calls pow: for random operands about one
-// power in ten.
+// The quick way. The exact power is carried as a pair h + l: h the product of doubles, l the
+// rounding errors, each one exact by a fused multiply-add, and carried on from step to step (the
+// only rounding, that of l itself at each step, stays below 2^-40 of the margin below); above the
+// square, h becomes h + l rounded and l the exact remainder, so that h is the nearest double. The
+// result is h when |h| - (|h| * kPowerMargin + |l|) still rounds to |h|, that is when the exact
+// power lies at least kPowerMargin * |h| from every rounding boundary: 2^-57, more than half as
+// much again as the 0.04 * 2^-53 needed. (Rounding down to |h| is the stricter side: the doubles
+// below a power of two lie twice as close.) h must also lie in [2^-960, 2^1023): a normal result
+// far from the underflow and the overflow, where every rounding error is a double itself and pow's
+// special paths for tiny and huge results don't come in. Every other case calls pow: for operands
+// with random mantissas about one power in eleven.
 
 #include <cstdint>
 
