@@ -344,8 +344,8 @@ private:
     struct Stub {
         StubKind kind;
         std::size_t jump;
-        int depth; // x87 registers in use
-        int position;
+        int depth;                        // x87 registers in use
+        int position;                     // the fault's position; the product's xmm for Power
         int code = 0;                     // the fault's code; the exponent's constant for Power
         Value operand{Where::X87, 0};     // the dividend; the base for Power (X87: in the frame)
         std::size_t resume = 0;           // where Power goes on
@@ -811,6 +811,7 @@ void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
         h = product;
         l = error;
     }
+    const int zero = h; // the product of a zero base, which the sum below may lose the sign of
     if (n > 2) {
         // h + l rounded, and the rest.
         const int sum = h == 1 ? 3 : 1;
@@ -848,7 +849,7 @@ void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
     const std::size_t moved = a_.Jump(0x85);
     const std::size_t unordered = a_.Jump(0x8A);
     Movsd(0x11, h, kSlots + 8 * slot);
-    Stub stub{StubKind::Power, outside, X87Depth(), 0, exponentIndex, base, a_.Here(), slot};
+    Stub stub{StubKind::Power, outside, X87Depth(), zero, exponentIndex, base, a_.Here(), slot};
     stub.alsoFrom[0] = moved;
     stub.alsoFrom[1] = unordered;
     stubs_.push_back(stub);
@@ -1073,7 +1074,15 @@ void Generator::Stubs() {
             ExitWith(kRecheck, 0, s.depth);
             break;
         case StubKind::Power: {
-            // pow itself, around which the values in x87 registers are saved; then back.
+            // A zero base (in xmm0) gives the product of the zeros (in xmm[position]).
+            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
+            const std::size_t nonzero = a_.Jump(0x85);
+            const std::size_t unordered = a_.Jump(0x8A);
+            Movsd(0x11, s.position, kSlots + 8 * s.slot);
+            a_.Bind(a_.Jump(0xE9), s.resume);
+            a_.Bind(nonzero, a_.Here());
+            a_.Bind(unordered, a_.Here());
+            // Otherwise pow itself, around which the values in x87 registers are saved.
             for (int j = 0; j < s.depth; ++j)
                 FstpLongAt(kRsp, kSpill + 16 * j);
             LoadBase(0, s.operand);

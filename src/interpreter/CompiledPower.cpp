@@ -22,6 +22,9 @@ ZIFFA_FMA_TARGET bool QuickPowerFma(double x, int n, double &result) noexcept {
         l = __builtin_fma(l, x, __builtin_fma(h, x, -product));
         h = product;
     }
+    // For a zero base, the product is the zero pow gives: -0 for -0 and an odd exponent, +0
+    // otherwise (the sum below would lose its sign).
+    const double product = h;
     if (n > 2) {
         // h is the product of rounded products and may be a unit off: h + l rounded, and what
         // that rounding left out, exactly (|l| is far below |h|).
@@ -32,8 +35,13 @@ ZIFFA_FMA_TARGET bool QuickPowerFma(double x, int n, double &result) noexcept {
     std::uint64_t bits;
     std::memcpy(&bits, &h, sizeof bits);
     const auto biased = static_cast<unsigned>(bits >> 52) & 0x7FF;
-    if (biased - kFastBiasedLow >= kFastBiasedSpan)
+    if (biased - kFastBiasedLow >= kFastBiasedSpan) {
+        if (x == 0) {
+            result = product;
+            return true;
+        }
         return false;
+    }
     // The exact power and a margin on its side of h must still round to h: h - reach rounds back
     // to h only while reach is below half the spacing of the doubles under h, which is never
     // more than the spacing above it.

@@ -19,12 +19,13 @@
 // only rounding, that of l itself at each step, stays below 2^-40 of the margin below); above the
 // square, h becomes h + l rounded and l the exact remainder, so that h is the nearest double. The
 // result is h when |h| - (|h| * kPowerMargin + |l|) still rounds to |h|, that is when the exact
-// power lies at least kPowerMargin * |h| from every rounding boundary: 2^-57, more than half as
-// much again as the 0.04 * 2^-53 needed. (Rounding down to |h| is the stricter side: the doubles
-// below a power of two lie twice as close.) h must also lie in [2^-960, 2^1023): a normal result
-// far from the underflow and the overflow, where every rounding error is a double itself and pow's
-// special paths for tiny and huge results don't come in. Every other case calls pow: for operands
-// with random mantissas about one power in eleven.
+// power lies at least kPowerMargin * |h| from every rounding boundary: 2^-57 = 0.0625 * 2^-53,
+// over half as much again as the 0.04 * 2^-53 needed. (Rounding down to |h| is the stricter side:
+// the doubles below a power of two lie twice as close.) h must also lie in [2^-960, 2^1023): a
+// normal result far from the underflow and the overflow, where every rounding error is a double
+// itself and pow's special paths for tiny and huge results don't come in. A zero base, exact, gives
+// the product of its zeros, the signed zero that pow gives it by the rules of C's Annex F. Every
+// other case calls pow: for operands with random mantissas about one power in eleven.
 
 #include <cstdint>
 

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -56,8 +58,23 @@ public:
         case 6: // the graph's grids and decimal fractions
             return (rng_() & 1) ? -4 + 0.05 * Between(0, 160)
                                 : static_cast<double>(Between(-100000, 100000)) / 1000;
-        default: // tiny and huge
+        case 7: // tiny and huge
             return std::ldexp(Mantissa(), Between(-1074, 1023)) * Sign();
+        default: { // zeros, infinities, a NaN, the ends of the double range and of the quick range
+            const double special[] = {0,
+                                      std::numeric_limits<double>::infinity(),
+                                      std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::denorm_min(),
+                                      std::numeric_limits<double>::min(),
+                                      std::numeric_limits<double>::max(),
+                                      1,
+                                      0x1p-960,
+                                      0x1p1023,
+                                      0x1p-480,
+                                      0x1p511};
+            const double x = special[Between(0, static_cast<int>(std::size(special)) - 1)];
+            return (rng_() & 1 ? x : Nudge(x)) * Sign();
+        }
         }
     }
 
@@ -69,7 +86,7 @@ public:
     }
 
 private:
-    static constexpr unsigned kFamilies = 8;
+    static constexpr unsigned kFamilies = 9;
 
     int Between(int low, int high) {
         return low + static_cast<int>(rng_() % static_cast<std::uint64_t>(high - low + 1));
