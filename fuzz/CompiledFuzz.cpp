@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -20,9 +21,13 @@ const char *const kNames[] = {"x", "y", "0", "5", "sin", "pi", "12", "", ".", "a
 
 double Value(std::uint8_t b) {
     const double inf = std::numeric_limits<double>::infinity();
-    const double table[] = {0,   -0.0, 1,    -1,  2.5, 1e308, -1e308, 5e-324,
-                            NAN, inf,  -inf, 0.5, 3,   1755,  200,    1e154};
-    return b < 16 ? table[b] : (static_cast<double>(b) - 128) / 8;
+    // From 134217727 on: a square or a cube exactly halfway between two doubles (where "^" must
+    // call the power function), full mantissas, and powers at the edges of the double range.
+    const double table[] = {0,         -0.0,       1,      -1,      2.5, 1e308,  -1e308, 5e-324,
+                            NAN,       inf,        -inf,   0.5,     3,   1755,   200,    1e154,
+                            134217727, -134217727, 262143, -262143, 0.1, 1e-300, -1.1,   1e102};
+    constexpr int kTable = static_cast<int>(std::size(table));
+    return b < kTable ? table[b] : (static_cast<double>(b) - 128) / 8;
 }
 
 } // namespace

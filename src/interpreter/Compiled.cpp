@@ -1,6 +1,7 @@
 #include "interpreter/Compiled.h"
 
 #include "interpreter/CompiledNative.h"
+#include "interpreter/CompiledPower.h"
 #include "interpreter/CompiledProgram.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
@@ -475,13 +476,14 @@ template <bool Checked> inline long double Divide(long double a, long double b) 
     else
         return a / b;
 }
+// The math library's power of the operands rounded to double (see CompiledPower.h).
 template <bool Checked> inline long double Power(long double a, long double b) {
     if constexpr (Checked) {
         const double base = RoundToDouble(a);
         const double exponent = RoundToDouble(b);
-        return std::pow(base, exponent);
+        return PowerOfDoubles(base, exponent);
     } else {
-        return std::pow(static_cast<double>(a), static_cast<double>(b));
+        return PowerOfDoubles(static_cast<double>(a), static_cast<double>(b));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "interpreter/CompiledNative.h"
 
+#include "interpreter/CompiledPower.h"
 #include "interpreter/Tables.h"
 
 #include <algorithm>
@@ -62,8 +63,13 @@ double Logarithm(double x) {
 double Logarithm10(double x) {
     return std::log10(x);
 }
-double PowerOfDoubles(double base, double exponent) {
+// The power function where the quick way inline can't tell the result.
+double MathPower(double base, double exponent) {
     return std::pow(base, exponent);
+}
+// The power with an exponent known only at run time.
+double PowerOfVariables(double base, double exponent) {
+    return PowerOfDoubles(base, exponent);
 }
 
 // What the generator knows of a value: when known, that it is never infinite or a NaN and lies
@@ -312,10 +318,15 @@ public:
 // is never dirty. On the usual functions of x and y that leaves no check at all.
 class Generator {
 public:
-    explicit Generator(const Program &program) : program_(program) {}
+    Generator(const Program &program, bool fusedMultiplyAdd)
+        : program_(program), fusedMultiplyAdd_(fusedMultiplyAdd) {}
 
-    bool Generate();
-    const std::vector<std::uint8_t> &Bytes() const { return a_.bytes; }
+    // Generates the code and its constants, which are to be placed constantsOffset bytes after
+    // the code's first byte (in pages of their own, readable only).
+    bool Generate(std::size_t pageSize);
+    const std::vector<std::uint8_t> &Code() const { return a_.bytes; }
+    const std::vector<std::uint8_t> &Constants() const { return constantBytes_; }
+    std::size_t ConstantsOffset() const { return constantsOffset_; }
     // Where the function for many points starts; the one for a single point starts at 0.
     std::size_t BatchEntry() const { return batchEntry_; }
 
@@ -329,14 +340,17 @@ private:
         Range range = {};
         int variable = -1; // the index of the variable the value is, if it is one
     };
-    enum class StubKind { Divide, Fixed, Function, Recheck };
+    enum class StubKind { Divide, Fixed, Function, Recheck, Power };
     struct Stub {
         StubKind kind;
         std::size_t jump;
-        int depth; // x87 registers in use
-        int position;
-        int code = 0;
-        Value dividend{Where::X87, 0};
+        int depth;                        // x87 registers in use
+        int position;                     // the fault's position; the product's xmm for Power
+        int code = 0;                     // the fault's code; the exponent's constant for Power
+        Value operand{Where::X87, 0};     // the dividend; the base for Power (X87: in the frame)
+        std::size_t resume = 0;           // where Power goes on
+        int slot = 0;                     // the slot of Power's result
+        std::size_t alsoFrom[2] = {0, 0}; // more jumps to the stub, if not 0
     };
     struct ConstantUse {
         std::size_t disp;
@@ -348,11 +362,15 @@ private:
     int OneIndex() const { return DoubleMaxIndex() + 1; }
     int ZeroIndex() const { return DoubleMaxIndex() + 2; }
     int SignMaskIndex() const { return DoubleMaxIndex() + 3; } // all bits of a double but its sign
+    int PowerMarginIndex() const { return DoubleMaxIndex() + 4; }
+    int LastConstantIndex() const { return PowerMarginIndex(); }
     long double ConstantValue(int index) const {
         if (index == DoubleMaxIndex())
             return std::numeric_limits<double>::max();
         if (index == OneIndex())
             return 1;
+        if (index == PowerMarginIndex())
+            return kPowerMargin;
         if (index == ZeroIndex() || index == SignMaskIndex())
             return 0;
         return program_.constants[static_cast<std::size_t>(index)];
@@ -526,18 +544,47 @@ private:
     static Range ResultRange(const FunctionRule &rule, const Range &argument);
     void CheckVariables();
 
+    // SSE instructions on registers: prefix (0 for none), 0x0F, opcode.
+    void Sse(int prefix, int opcode, int destination, int source) {
+        if (prefix != 0)
+            a_.Byte(prefix);
+        a_.Bytes({0x0F, opcode, 0xC0 | (destination << 3) | source});
+    }
+    void Movapd(int destination, int source) { Sse(0x66, 0x28, destination, source); }
+    // The scalar fused multiply-adds of the 231 form on registers: destination = a * b op
+    // destination, where op is + (0xB9, vfmadd231sd) or - (0xBB, vfmsub231sd).
+    void Fma231(int opcode, int destination, int a, int b) {
+        a_.Bytes({0xC4, 0xE2, FmaSecondByte(a), opcode, 0xC0 | (destination << 3) | b});
+    }
+    static int FmaSecondByte(int a) { return 0x80 | ((~a & 0xF) << 3) | 0x01; }
+    // Loads the base of a power into an xmm register: from the frame where it was rounded.
+    void LoadBase(int xmm, const Value &base) {
+        if (base.where == Where::X87)
+            Movsd(0x10, xmm, kArgument0);
+        else
+            OnMemory({0xF2, 0x0F}, 0x10, xmm, base);
+    }
+    static bool QuickExponent(long double exponent) {
+        return exponent >= kFastExponentLow && exponent <= kFastExponentHigh &&
+               exponent == static_cast<int>(exponent);
+    }
+
     void FaultExit(int code, int position, int depth);
     bool Emit(bool batch);
     void Binary(int kind, int position);
     void Divide(int position);
     void Power(int position);
+    void QuickPower(const Value &base, int exponentIndex, int slot);
     void Function(int index, int position);
     void Hoist();
     bool Body();
     void Stubs();
 
     const Program &program_;
+    bool fusedMultiplyAdd_;
     Assembler a_;
+    std::vector<std::uint8_t> constantBytes_;
+    std::size_t constantsOffset_ = 0;
     std::vector<Value> stack_;
     std::vector<Stub> stubs_;
     std::vector<ConstantUse> constants_;
@@ -723,6 +770,12 @@ void Generator::Power(int position) {
         RoundTopTo(kArgument0, left, depth);
         --depth;
     }
+    if (fusedMultiplyAdd_ && right.where == Where::Constant &&
+        QuickExponent(ConstantValue(right.index))) {
+        QuickPower(leftX87 ? Value{Where::X87, 0} : left, right.index, p);
+        stack_.push_back({Where::Slot, p});
+        return;
+    }
     const int spilled = Spill();
     if (leftX87)
         Movsd(0x10, 0, kArgument0);
@@ -732,9 +785,74 @@ void Generator::Power(int position) {
         Movsd(0x10, 1, kArgument1);
     else
         OnMemory({0xF2, 0x0F}, 0x10, 1, right);
-    Call(Address(&PowerOfDoubles));
+    Call(Address(&PowerOfVariables));
     PushCallResult(p);
     Restore(spilled, false);
+}
+
+// The power of the base (in the frame, or a double in memory) to a small whole constant, into
+// the slot: the quick way of CompiledPower.h, with pow called out of line where it can't tell.
+// The steps are those of QuickPower in CompiledPower.cpp, operation for operation.
+void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
+    const int n = static_cast<int>(ConstantValue(exponentIndex));
+    const Value mask{Where::Constant, SignMaskIndex()}, margin{Where::Constant, PowerMarginIndex()};
+    // The power so far in h and its error in l, from one pair of registers to the other; xmm0
+    // holds the base.
+    LoadBase(0, base);
+    int h = 0, l = -1;
+    for (int k = 1; k < n; ++k) {
+        const int product = h == 1 ? 3 : 1, error = l == 2 ? 4 : 2;
+        Movapd(product, h);
+        Sse(0xF2, 0x59, product, 0); // mulsd product, x
+        Movapd(error, product);
+        Fma231(0xBB, error, h, 0); // error = h * x - product, exactly
+        if (l >= 0)
+            Fma231(0xB9, error, l, 0); // error += l * x
+        h = product;
+        l = error;
+    }
+    const int zero = h; // the product of a zero base, which the sum below may lose the sign of
+    if (n > 2) {
+        // h + l rounded, and the rest.
+        const int sum = h == 1 ? 3 : 1;
+        Movapd(sum, h);
+        Sse(0xF2, 0x58, sum, l); // addsd sum, l
+        Movapd(6, sum);
+        Sse(0xF2, 0x5C, 6, h); // subsd xmm6, h
+        Sse(0xF2, 0x5C, l, 6); // subsd l, xmm6
+        h = sum;
+    }
+    // The biased exponent of h must lie in [kFastBiasedLow, kFastBiasedLow + kFastBiasedSpan).
+    a_.Bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0 | (h << 3)}); // movq rax, h
+    a_.Bytes({0x48, 0x01, 0xC0});                        // add rax, rax: no sign
+    a_.Bytes({0x48, 0xC1, 0xE8, 53});                    // shr rax, 53
+    a_.Byte(0x2D);                                       // sub eax, kFastBiasedLow
+    a_.Int32(static_cast<std::int32_t>(kFastBiasedLow));
+    a_.Byte(0x3D); // cmp eax, kFastBiasedSpan
+    a_.Int32(static_cast<std::int32_t>(kFastBiasedSpan));
+    const std::size_t outside = a_.Jump(0x83); // jae
+    // |h| - (|h| * margin + |l|) must round back to |h|.
+    Movapd(5, h);
+    OnMemory({0x66, 0x0F}, 0x54, 5, mask); // andpd xmm5, mask
+    int reach = 6;
+    if (l >= 0) {
+        OnMemory({0x66, 0x0F}, 0x54, l, mask);                     // andpd l, mask
+        OnMemory({0xC4, 0xE2, FmaSecondByte(5)}, 0xB9, l, margin); // vfmadd231sd l, xmm5, margin
+        reach = l;
+    } else {
+        Movapd(6, 5);
+        OnMemory({0xF2, 0x0F}, 0x59, 6, margin); // mulsd xmm6, margin
+    }
+    Movapd(7, 5);
+    Sse(0xF2, 0x5C, 7, reach); // subsd xmm7, reach
+    Sse(0x66, 0x2E, 7, 5);     // ucomisd xmm7, xmm5
+    const std::size_t moved = a_.Jump(0x85);
+    const std::size_t unordered = a_.Jump(0x8A);
+    Movsd(0x11, h, kSlots + 8 * slot);
+    Stub stub{StubKind::Power, outside, X87Depth(), zero, exponentIndex, base, a_.Here(), slot};
+    stub.alsoFrom[0] = moved;
+    stub.alsoFrom[1] = unordered;
+    stubs_.push_back(stub);
 }
 
 void Generator::Function(int index, int position) {
@@ -921,6 +1039,9 @@ void Generator::Stubs() {
     for (std::size_t k = 0; k < stubs_.size(); ++k) {
         const Stub s = stubs_[k];
         a_.Bind(s.jump, a_.Here());
+        for (std::size_t jump : s.alsoFrom)
+            if (jump != 0)
+                a_.Bind(jump, a_.Here());
         switch (s.kind) {
         case StubKind::Divide: {
             if (batch_) {
@@ -928,7 +1049,7 @@ void Generator::Stubs() {
                 break;
             }
             // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend is too.
-            const std::size_t nonzero = JumpUnlessZero(s.dividend, 1);
+            const std::size_t nonzero = JumpUnlessZero(s.operand, 1);
             FaultExit(13, s.position, s.depth);
             a_.Bind(nonzero, a_.Here());
             FaultExit(12, s.position + 1, s.depth);
@@ -952,11 +1073,32 @@ void Generator::Stubs() {
         case StubKind::Recheck:
             ExitWith(kRecheck, 0, s.depth);
             break;
+        case StubKind::Power: {
+            // A zero base (in xmm0) gives the product of the zeros (in xmm[position]).
+            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
+            const std::size_t nonzero = a_.Jump(0x85);
+            const std::size_t unordered = a_.Jump(0x8A);
+            Movsd(0x11, s.position, kSlots + 8 * s.slot);
+            a_.Bind(a_.Jump(0xE9), s.resume);
+            a_.Bind(nonzero, a_.Here());
+            a_.Bind(unordered, a_.Here());
+            // Otherwise pow itself, around which the values in x87 registers are saved.
+            for (int j = 0; j < s.depth; ++j)
+                FstpLongAt(kRsp, kSpill + 16 * j);
+            LoadBase(0, s.operand);
+            OnMemory({0xF2, 0x0F}, 0x10, 1, {Where::Constant, s.code});
+            Call(Address(&MathPower));
+            Movsd(0x11, 0, kSlots + 8 * s.slot);
+            for (int j = s.depth - 1; j >= 0; --j)
+                FldLongAt(kRsp, kSpill + 16 * j);
+            a_.Bind(a_.Jump(0xE9), s.resume);
+            break;
+        }
         }
     }
 }
 
-bool Generator::Generate() {
+bool Generator::Generate(std::size_t pageSize) {
     if (program_.maxDepth > kMaxDepth || program_.code.size() > kMaxInstructions)
         return false;
     for (const Instruction &i : program_.code)
@@ -971,11 +1113,13 @@ bool Generator::Generate() {
     batchEntry_ = a_.Here();
     if (!Emit(true))
         return false;
-    // The constants, 16 bytes apart, after the code.
-    while (a_.Here() % 16 != 0)
+    // The constants, 16 bytes apart, in the pages after the code's: data the code only reads
+    // need not be executable.
+    while (a_.Here() % pageSize != 0)
         a_.Byte(0xCC);
-    const std::size_t table = a_.Here();
-    for (int index = 0; index <= SignMaskIndex(); ++index) {
+    constantsOffset_ = a_.Here();
+    std::vector<std::uint8_t> &table = constantBytes_;
+    for (int index = 0; index <= LastConstantIndex(); ++index) {
         const long double v = ConstantValue(index);
         std::uint8_t slot[16] = {};
         if (index == SignMaskIndex()) {
@@ -987,11 +1131,10 @@ bool Generator::Generate() {
         } else {
             std::memcpy(slot, &v, 10);
         }
-        for (std::uint8_t b : slot)
-            a_.Byte(b);
+        table.insert(table.end(), std::begin(slot), std::end(slot));
     }
     for (const ConstantUse &use : constants_)
-        a_.Bind(use.disp, table + 16 * static_cast<std::size_t>(use.index));
+        a_.Bind(use.disp, constantsOffset_ + 16 * static_cast<std::size_t>(use.index));
     return true;
 }
 
@@ -1076,25 +1219,32 @@ bool Generator::Emit(bool batch) {
 } // namespace
 
 std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
-    Generator generator(program);
-    if (!generator.Generate())
-        return nullptr;
-    const std::vector<std::uint8_t> &bytes = generator.Bytes();
     const long page = sysconf(_SC_PAGESIZE);
     const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
-    const std::size_t size = (bytes.size() + pageSize - 1) / pageSize * pageSize;
+    Generator generator(program, HasFusedMultiplyAdd());
+    if (!generator.Generate(pageSize))
+        return nullptr;
+    // The code's pages, then the constants' pages (the code's length is a whole number of pages).
+    const std::vector<std::uint8_t> &code = generator.Code();
+    const std::vector<std::uint8_t> &constants = generator.Constants();
+    const std::size_t codeSize = generator.ConstantsOffset();
+    const std::size_t constantsSize = (constants.size() + pageSize - 1) / pageSize * pageSize;
+    const std::size_t size = codeSize + constantsSize;
     void *memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED)
         return nullptr;
-    std::memcpy(memory, bytes.data(), bytes.size());
-    if (mprotect(memory, size, PROT_READ | PROT_EXEC) != 0) {
+    auto *bytes = static_cast<std::uint8_t *>(memory);
+    std::memcpy(bytes, code.data(), code.size());
+    std::memcpy(bytes + codeSize, constants.data(), constants.size());
+    if (mprotect(bytes, codeSize, PROT_READ | PROT_EXEC) != 0 ||
+        mprotect(bytes + codeSize, constantsSize, PROT_READ) != 0) {
         munmap(memory, size);
         return nullptr;
     }
     Entry entry;
     static_assert(sizeof entry == sizeof memory);
     std::memcpy(&entry, &memory, sizeof entry);
-    void *batchMemory = static_cast<std::uint8_t *>(memory) + generator.BatchEntry();
+    void *batchMemory = bytes + generator.BatchEntry();
     BatchEntry batch;
     static_assert(sizeof batch == sizeof batchMemory);
     std::memcpy(&batch, &batchMemory, sizeof batch);

@@ -110,9 +110,11 @@ public:
     std::vector<double> Values(int count) {
         const double inf = std::numeric_limits<double>::infinity();
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        const double kValues[] = {0,    -0.0, 1,     -1,    2.5,     1e308, -1e308, 5e-324, nan,
-                                  inf,  -inf, 0.5,   3,     1755,    200,   1e300,  2,      3.7,
-                                  -2.5, 1e-5, 0.125, 1e154, 4.5e307, -3,    -0.5};
+        // 134217727 and 262143 have a square and a cube exactly halfway between two doubles.
+        const double kValues[] = {0,    -0.0, 1,    -1,        2.5,    1e308,  -1e308,  5e-324,
+                                  nan,  inf,  -inf, 0.5,       3,      1755,   200,     1e300,
+                                  2,    3.7,  -2.5, 1e-5,      0.125,  1e154,  4.5e307, -3,
+                                  -0.5, 0.1,  -1.1, 134217727, 262143, -262143};
         std::vector<double> values;
         for (int i = 0; i < count; ++i)
             values.push_back(Chance(70) ? kValues[Below(static_cast<int>(std::size(kValues)))]
@@ -212,7 +214,11 @@ private:
                                                  "acos(x)",
                                                  "tg(x)",
                                                  "log10(0)",
-                                                 "(x*0)/(y*0)"};
+                                                 "(x*0)/(y*0)",
+                                                 "x^2",
+                                                 "y^3",
+                                                 "(x*y)^4",
+                                                 "x^2^2"};
 
     std::mt19937_64 rng_;
 };

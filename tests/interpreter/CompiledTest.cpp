@@ -7,8 +7,12 @@
 #include "ReferenceEvaluator.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -186,6 +190,59 @@ TEST(Compiled, MachineCodeWhereThePlatformAllowsIt) {
         CompileExpression("sin(x)*cos(y)", 2, names, '.', Execution::Interpreted).IsNative());
     // Too deep for the x87 registers: interpreted, with the same results.
     EXPECT_FALSE(CompileExpression("1-(2-(3-(4-(5-(6-(7-x))))))", 2, names).IsNative());
+}
+
+// How often the eight bytes occur in the process's readable mappings that are executable, and in
+// those that are neither executable nor writable and belong to no file.
+struct Occurrences {
+    int executable = 0;
+    int readOnlyAnonymous = 0;
+};
+
+Occurrences FindInMappings(const unsigned char (&bytes)[8]) {
+    Occurrences found;
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        std::istringstream fields(line);
+        std::string range, permissions, offset, device, inode, path;
+        fields >> range >> permissions >> offset >> device >> inode >> path;
+        const bool executable = permissions[2] == 'x';
+        const bool readOnlyAnonymous = permissions.substr(0, 3) == "r--" && path.empty();
+        if (permissions[0] != 'r' || (!executable && !readOnlyAnonymous))
+            continue;
+        const std::size_t dash = range.find('-');
+        const auto begin = std::stoull(range.substr(0, dash), nullptr, 16);
+        const auto end = std::stoull(range.substr(dash + 1), nullptr, 16);
+        const auto *first = reinterpret_cast<const unsigned char *>(begin);
+        const auto *last = reinterpret_cast<const unsigned char *>(end);
+        for (const unsigned char *at = first; at + 8 <= last; ++at)
+            if (at[0] == bytes[0] && std::memcmp(at, bytes, 8) == 0)
+                ++(executable ? found.executable : found.readOnlyAnonymous);
+    }
+    return found;
+}
+
+// The numbers of the text are data: they live in a page of their own that is readable only, not
+// in the code's executable page.
+TEST(Compiled, ConstantsAreNotInExecutableMemory) {
+    // A whole number of 53 significant bits, a double exactly, made at run time so that its bits
+    // appear in no instruction of this program.
+    const long long whole = (1LL << 52) + 2 * (std::rand() % 100000) + 123456789;
+    const std::string number = std::to_string(whole);
+    const auto value = static_cast<double>(whole);
+    unsigned char bytes[8];
+    std::memcpy(bytes, &value, sizeof bytes);
+    const std::string names[] = {"x"};
+    const Occurrences before = FindInMappings(bytes);
+    const CompiledExpression program = CompileExpression("x*" + number, 1, names, '.');
+    ASSERT_TRUE(program.IsNative());
+    const Occurrences after = FindInMappings(bytes);
+    EXPECT_EQ(after.executable, 0);
+    EXPECT_EQ(after.readOnlyAnonymous, before.readOnlyAnonymous + 1);
+    const double x = 2;
+    int code = 0, position = 0;
+    EXPECT_EQ(program.Evaluate(&x, code, position), 2 * static_cast<long double>(value));
 }
 #endif
 
