@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace ziffa {
 
 namespace {
@@ -21,28 +23,42 @@ bool Fail(QString *reason, const QString &why) {
     return false;
 }
 
+QString SystemMessage(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Writes every byte to a descriptor. Qt's own write takes a write that stops part way (a full
+// disk) for a whole one, so the bytes go through the system's calls here.
+bool WriteAll(int fd, const QByteArray &bytes, QString *reason) {
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Fail(reason, SystemMessage(n < 0 ? errno : EIO));
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
 // A stream that has no name in a folder to put a temporary file beside: written as it stands.
 bool WriteDirectly(const QByteArray &png, const QString &fileName, QString *reason) {
     QFile file(fileName);
-    // Unbuffered: a failed write shows at once instead of in a flush whose result is lost.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(reason, file.errorString());
-    if (file.write(png) != png.size())
-        return Fail(reason, file.errorString());
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return Fail(reason, file.errorString());
-    return true;
+    return WriteAll(file.handle(), png, reason);
 }
 
 bool WriteWhole(const QByteArray &png, const QString &fileName, QString *reason) {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(reason, file.errorString());
-    if (file.write(png) != png.size()) {
-        const QString why = file.errorString();
+    if (!WriteAll(file.handle(), png, reason)) {
         file.cancelWriting();
-        return Fail(reason, why);
+        return false;
     }
     if (!file.commit())
         return Fail(reason, file.errorString());
@@ -64,7 +80,7 @@ bool WritePictureFile(const QImage &picture, const QString &fileName, QString *r
     // regular file in the place of a device where the folder allows it.
     const QFileInfo target(fileName);
     if (target.isDir())
-        return Fail(reason, QString::fromLocal8Bit(std::strerror(EISDIR)));
+        return Fail(reason, SystemMessage(EISDIR));
     if (target.exists() && !target.isFile())
         return WriteDirectly(png, fileName, reason);
     return WriteWhole(png, fileName, reason);
