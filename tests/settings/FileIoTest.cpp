@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "TempFolder.h"
@@ -247,6 +250,69 @@ TEST(ReplaceFile, DirectWriteCreatesAMissingFileWholeOrNot) {
     }
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(NamesIn(state.path()), std::vector<std::string>{});
+}
+
+// A process id that no process has: that of a child that has ended and been waited for.
+pid_t EndedProcess() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(ReplaceFile, RemovesWhatKilledSavesLeftAndNothingElse) {
+    const std::string dead = std::to_string(EndedProcess());
+    const std::string living = std::to_string(::getppid());
+    struct Leftover {
+        std::string name;
+        bool removed;
+    };
+    const std::vector<Leftover> cases = {
+        {".s.ini." + dead + ".1f3a.tmp", true},       // its writer is gone
+        {".s.ini." + living + ".1f3a.tmp", false},    // its writer still runs
+        {".s.ini." + dead + ".beef.tmp", false},      // locked: a save still under way
+        {".other.ini." + dead + ".1f3a.tmp", false},  // another file's
+        {".s.ini.1f3a.tmp", false},                   // not named by a writer
+        {".s.ini." + dead + ".1f3a.tmp.keep", false}, // not a temporary name
+    };
+    for (const bool recovery : {false, true}) {
+        SCOPED_TRACE(recovery ? "at a start" : "at a save");
+        TempFolder folder;
+        TempFolder state;
+        WriteBytes(folder / "s.ini", "old");
+        for (const Leftover &leftover : cases) {
+            WriteBytes(folder / leftover.name, "part of a save");
+        }
+        const int locked = ::open((folder / (".s.ini." + dead + ".beef.tmp")).c_str(), O_RDONLY);
+        ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+        if (recovery) {
+            RecoverInterruptedReplace(folder / "s.ini", state.path());
+        } else {
+            ReplaceFile(folder / "s.ini", "new", state.path());
+        }
+        ::close(locked);
+        for (const Leftover &leftover : cases) {
+            EXPECT_EQ(fs::exists(folder / leftover.name), !leftover.removed) << leftover.name;
+        }
+        EXPECT_EQ(ReadBytes(folder / "s.ini"), recovery ? "old" : "new");
+    }
+}
+
+TEST(RecoverInterruptedReplace, DamagedJournalIsDroppedAndTheFileLeftAlone) {
+    TempFolder folder;
+    TempFolder state;
+    const auto file = folder / "s.ini";
+    WriteBytes(file, "old");
+    const fs::path journal = JournalFileOf(file, state.path());
+    EXPECT_EQ(journal.parent_path(), state.path());
+    EXPECT_EQ(JournalFileOf(folder / "." / "s.ini", state.path()), journal) << "one file, one name";
+    EXPECT_NE(JournalFileOf(folder / "t.ini", state.path()), journal);
+    WriteBytes(journal, "not a journal at all");
+    RecoverInterruptedReplace(file, state.path());
+    EXPECT_EQ(ReadBytes(file), "old");
+    EXPECT_FALSE(fs::exists(journal));
 }
 
 TEST(ReadWholeFile, ReadsEveryByteOrNothing) {
