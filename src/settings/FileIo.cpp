@@ -31,6 +31,10 @@ FileError::FileError(const fs::path &file, const std::string &action, const std:
 
 namespace {
 
+// The messages name the file and the reason; the user sees them as they stand.
+constexpr const char *kCannotRead = "Nie można odczytać pliku";
+constexpr const char *kCannotWrite = "Nie można zapisać pliku";
+
 constexpr int kMaxLinkHops = 40;
 constexpr int kTempNameAttempts = 100;
 // How long a save waits for another process's in-place save of the same file to finish.
@@ -83,7 +87,7 @@ FileDescriptor Open(const fs::path &file, int flags, mode_t mode = 0) {
 }
 
 std::string NotRegularReason(mode_t mode) {
-    return S_ISDIR(mode) ? "a folder stands in its place" : "it is not a regular file";
+    return S_ISDIR(mode) ? "w jego miejscu jest folder" : "to nie jest zwykły plik";
 }
 
 // Writes all bytes at the given offset; returns the error of the first failed write.
@@ -114,13 +118,13 @@ fs::path ResolveLinks(const fs::path &file) {
             return current;
         }
         if (hops == kMaxLinkHops) {
-            throw FileError(file, "Cannot write",
+            throw FileError(file, kCannotWrite,
                             std::make_error_code(std::errc::too_many_symbolic_link_levels));
         }
         std::error_code error;
         fs::path target = fs::read_symlink(current, error);
         if (error) {
-            throw FileError(file, "Cannot write", error);
+            throw FileError(file, kCannotWrite, error);
         }
         current = target.is_absolute() ? std::move(target) : current.parent_path() / target;
     }
@@ -295,7 +299,7 @@ struct ReserveFailed : FileError {
 void OverwriteContents(const fs::path &target, int fd, std::string_view contents) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        throw ReserveFailed(target, "Cannot write", LastError());
+        throw ReserveFailed(target, kCannotWrite, LastError());
     }
     const auto size = static_cast<off_t>(contents.size());
     if (size > 0) {
@@ -303,15 +307,15 @@ void OverwriteContents(const fs::path &target, int fd, std::string_view contents
         if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
             // A failed reservation may have grown the file; the old bytes are all still there.
             [[maybe_unused]] const int ignored = ::ftruncate(fd, st.st_size);
-            throw ReserveFailed(target, "Cannot write",
+            throw ReserveFailed(target, kCannotWrite,
                                 std::error_code(reserved, std::generic_category()));
         }
     }
     if (auto error = WriteAllAt(fd, contents, 0)) {
-        throw FileError(target, "Cannot write", error);
+        throw FileError(target, kCannotWrite, error);
     }
     if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0) {
-        throw FileError(target, "Cannot write", LastError());
+        throw FileError(target, kCannotWrite, LastError());
     }
 }
 
@@ -395,9 +399,9 @@ void CreateJournalFolder(const fs::path &folder, const fs::path &target) {
         error.clear();
     }
     if (error) {
-        throw FileError(target, "Cannot write",
-                        "the folder for its journal, \"" + folder.string() +
-                            "\", can't be made: " + error.message());
+        throw FileError(target, kCannotWrite,
+                        "nie można utworzyć folderu na kopię nowej treści \"" + folder.string() +
+                            "\": " + error.message());
     }
 }
 
@@ -409,9 +413,9 @@ void WriteJournal(const fs::path &journal, const std::string &fullPath, std::str
     RemoveLeftovers(folder, journal.filename().native());
     TempFile temp(folder, journal.filename().native(), 0600);
     const auto fail = [&](std::error_code error) {
-        throw FileError(target, "Cannot write",
-                        "its journal \"" + journal.string() +
-                            "\" can't be written: " + error.message());
+        throw FileError(target, kCannotWrite,
+                        "nie można zapisać kopii nowej treści \"" + journal.string() +
+                            "\": " + error.message());
     };
     if (!temp.valid()) {
         fail(temp.error());
@@ -448,20 +452,20 @@ void ReplaceThroughTempFile(const fs::path &target, TempFile &temp, const struct
             [[maybe_unused]] const int ignored = ::fchown(fd, old->st_uid, old->st_gid);
         }
         if (::fchmod(fd, old->st_mode & 07777) != 0) {
-            throw FileError(target, "Cannot write", LastError());
+            throw FileError(target, kCannotWrite, LastError());
         }
     }
     if (auto error = WriteAllAt(fd, contents, 0)) {
-        throw FileError(target, "Cannot write", error);
+        throw FileError(target, kCannotWrite, error);
     }
     if (::fsync(fd) != 0) {
-        throw FileError(target, "Cannot write", LastError());
+        throw FileError(target, kCannotWrite, LastError());
     }
     if (auto error = temp.fd().Close()) {
-        throw FileError(target, "Cannot write", error);
+        throw FileError(target, kCannotWrite, error);
     }
     if (::rename(temp.path().c_str(), target.c_str()) != 0) {
-        throw FileError(target, "Cannot write", LastError());
+        throw FileError(target, kCannotWrite, LastError());
     }
     temp.Keep();
     SyncFolder(FolderOf(target));
@@ -472,27 +476,28 @@ void ReplaceThroughTempFile(const fs::path &target, TempFile &temp, const struct
 void WriteInPlace(const fs::path &target, std::string_view contents, bool exists,
                   std::error_code whyNoTemp, const fs::path &journalFolder) {
     if (journalFolder.empty()) {
-        throw FileError(target, "Cannot write",
-                        whyNoTemp.message() + ", and there is no folder for a journal that "
-                                              "would make writing it in place safe");
+        throw FileError(target, kCannotWrite,
+                        whyNoTemp.message() + ", a bez folderu na kopię nowej treści "
+                                              "(XDG_STATE_HOME, HOME) nie da się go bezpiecznie "
+                                              "zapisać w miejscu");
     }
     FileDescriptor fd = exists ? Open(target, O_WRONLY | O_NONBLOCK)
                                : Open(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (!fd.valid()) {
-        throw FileError(target, "Cannot write", whyNoTemp);
+        throw FileError(target, kCannotWrite, whyNoTemp);
     }
     const fs::path journal = JournalFileOf(target, journalFolder);
     bool journalWritten = false;
     try {
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0) {
-            throw FileError(target, "Cannot write", LastError());
+            throw FileError(target, kCannotWrite, LastError());
         }
         if (!S_ISREG(st.st_mode)) {
-            throw FileError(target, "Cannot write", NotRegularReason(st.st_mode));
+            throw FileError(target, kCannotWrite, NotRegularReason(st.st_mode));
         }
         if (LockWithin(fd.get(), kLockPatience) == Lock::Busy) {
-            throw FileError(target, "Cannot write", "another program is writing it");
+            throw FileError(target, kCannotWrite, "zapisuje go właśnie inny program");
         }
         WriteJournal(journal, FullPathOf(target), contents, target);
         journalWritten = true;
@@ -519,7 +524,7 @@ void WriteInPlace(const fs::path &target, std::string_view contents, bool exists
     // The journal goes while the lock is held, so it can't be another save's.
     RemoveJournal(journal);
     if (auto error = fd.Close()) {
-        throw FileError(target, "Cannot write", error);
+        throw FileError(target, kCannotWrite, error);
     }
 }
 
@@ -532,18 +537,18 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
         if (errno == ENOENT || errno == ENOTDIR) {
             return std::nullopt;
         }
-        throw FileError(file, "Cannot read", LastError());
+        throw FileError(file, kCannotRead, LastError());
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        throw FileError(file, "Cannot read", LastError());
+        throw FileError(file, kCannotRead, LastError());
     }
     if (!S_ISREG(st.st_mode)) {
-        throw FileError(file, "Cannot read", NotRegularReason(st.st_mode));
+        throw FileError(file, kCannotRead, NotRegularReason(st.st_mode));
     }
-    const std::string tooLarge = "the file is larger than " + std::to_string(maxSize >> 20) + " MB";
+    const std::string tooLarge = "plik jest większy niż " + std::to_string(maxSize >> 20) + " MB";
     if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
-        throw FileError(file, "Cannot read", tooLarge);
+        throw FileError(file, kCannotRead, tooLarge);
     }
     // One byte of room beyond the size, so the read that meets the end needs no reallocation.
     std::string text(static_cast<std::size_t>(st.st_size) + 1, '\0');
@@ -552,7 +557,7 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
         if (got == text.size()) {
             // The file grew while being read.
             if (got > maxSize) {
-                throw FileError(file, "Cannot read", tooLarge);
+                throw FileError(file, kCannotRead, tooLarge);
             }
             text.resize(std::min(maxSize + 1, 2 * text.size()));
         }
@@ -561,7 +566,7 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError(file, "Cannot read", LastError());
+            throw FileError(file, kCannotRead, LastError());
         }
         if (n == 0) {
             break;
@@ -569,7 +574,7 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
         got += static_cast<std::size_t>(n);
     }
     if (got > maxSize) {
-        throw FileError(file, "Cannot read", tooLarge);
+        throw FileError(file, kCannotRead, tooLarge);
     }
     text.resize(got);
     return text;
@@ -586,15 +591,15 @@ void ReplaceFile(const fs::path &file, std::string_view contents, const fs::path
     bool exists = false;
     if (::stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) {
-            throw FileError(target, "Cannot write", NotRegularReason(old.st_mode));
+            throw FileError(target, kCannotWrite, NotRegularReason(old.st_mode));
         }
         // A file the user may not write stays as it is, though the rename could replace it.
         if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
-            throw FileError(target, "Cannot write", LastError());
+            throw FileError(target, kCannotWrite, LastError());
         }
         exists = true;
     } else if (errno != ENOENT) {
-        throw FileError(target, "Cannot write", LastError());
+        throw FileError(target, kCannotWrite, LastError());
     }
 
     // 0666 lets the umask decide a new file's permissions, as for any file the user creates.
@@ -624,8 +629,8 @@ void RecoverInterruptedReplace(const fs::path &file, const fs::path &journalFold
         return;
     }
     const auto fail = [&](const std::string &reason) {
-        throw FileError(target, "Cannot finish the interrupted save of",
-                        reason + " (its journal is \"" + journal.string() + "\")");
+        throw FileError(target, "Nie można dokończyć przerwanego zapisu pliku",
+                        reason + " (kopia nowej treści: \"" + journal.string() + "\")");
     };
     bool created = false;
     FileDescriptor fd = Open(target, O_WRONLY | O_NONBLOCK);
@@ -643,7 +648,7 @@ void RecoverInterruptedReplace(const fs::path &file, const fs::path &journalFold
     };
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         forget();
-        fail("it is not a regular file");
+        fail("to nie jest zwykły plik");
     }
     if (LockWithin(fd.get(), kLockPatience) == Lock::Busy) {
         forget();
