@@ -390,30 +390,39 @@ TEST_P(KilledSave, NextStartFindsTheOldFileOrTheNewOneWhole) {
     }
     ASSERT_TRUE(ReadBytes(File()) == newText);
 
-    constexpr int kMoments = 40;
-    int oldFiles = 0, newFiles = 0, killedUnderWay = 0, mixed = 0;
-    for (int moment = 0; moment < kMoments; ++moment) {
+    // Kills a step later each time, at least over the measured duration and on until saves are
+    // seen to have ended before their kill, however long they take on a busy machine.
+    const auto step =
+        std::max<std::chrono::nanoseconds>(duration / 30, std::chrono::microseconds(200));
+    constexpr int kLeastMoments = 40, kMostMoments = 400;
+    int moments = 0, ended = 0, oldFiles = 0, newFiles = 0, killedUnderWay = 0, mixed = 0;
+    for (; moments < kMostMoments && (moments < kLeastMoments || ended < 3); ++moments) {
         WriteBytes(File(), oldText);
         {
             Save save(File(), journal, 'b');
-            std::this_thread::sleep_for(duration * moment * 6 / (5 * (kMoments - 1)));
+            std::this_thread::sleep_for(step * moments);
             save.Kill();
         }
-        killedUnderWay += JournalExists() || HoldsTemporaryFile(folder.path());
+        const bool underWay =
+            JournalExists() || HoldsTemporaryFile(folder.path()) || HoldsTemporaryFile(journal);
+        killedUnderWay += underWay;
         const std::string killed = ReadBytes(File());
         mixed += killed != oldText && killed != newText;
+        ended += !underWay && killed == newText;
 
         const IniStore nextStart(File(), journal);
         const std::string found = ReadBytes(File());
         ASSERT_TRUE(found == oldText || found == newText)
-            << "killed " << moment << "/" << kMoments << " of the way: a file of " << found.size()
+            << "killed " << moments << " steps into the save: a file of " << found.size()
             << " bytes, neither the old nor the new one";
         ++(found == oldText ? oldFiles : newFiles);
         ExpectNothingLeft();
     }
-    std::cout << GetParam().label << ": " << kMoments << " kills over "
+    std::cout << GetParam().label << ": " << moments << " kills "
+              << std::chrono::duration_cast<std::chrono::microseconds>(step).count()
+              << " us apart (a save took "
               << std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()
-              << " ms: " << killedUnderWay << " while under way, " << mixed
+              << " ms): " << killedUnderWay << " while under way, " << mixed
               << " leaving a mixed file; the next start found the old file " << oldFiles
               << " times, the new one " << newFiles << " times\n";
     EXPECT_GT(killedUnderWay, 0) << "no kill landed inside a save";
