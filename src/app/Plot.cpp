@@ -2,6 +2,7 @@
 
 #include "app/Headless.h"
 #include "components/Graph3d.h"
+#include "components/PictureFile.h"
 #include "forms/ChartLook.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
@@ -9,6 +10,7 @@
 #include "interpreter/Tables.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -101,8 +103,11 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
             return StatusFault;
         }
     }
-    if (!graph.Bitmap().save(QString::fromStdString(*options.output), "PNG")) {
-        err << "ziffa: cannot write " << *options.output << '\n';
+    // The name comes as the file system spells it; Qt takes it back to those bytes.
+    const QString output = QFile::decodeName(QByteArray::fromStdString(*options.output));
+    QString reason;
+    if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
+        err << "ziffa: cannot write " << *options.output << ": " << reason.toStdString() << '\n';
         return StatusFault;
     }
     return StatusOk;

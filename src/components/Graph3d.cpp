@@ -636,13 +636,18 @@ template <bool Horizontal> void TGraph3D::DrawFamily() {
 // ---- Points from a file
 
 int TGraph3D::setminmaxfrompoints(std::string_view fileName) {
-    std::optional<std::ifstream> file = OpenPointsFile(fileName);
+    std::optional<PointsFile> file = PointsFile::Open(fileName);
     if (!file)
         return 1;
-    PointsReader reader(*file->rdbuf());
-    const std::optional<std::array<float, 3>> first = reader.NextTriple();
+    PointsReader reader(file->Data());
+    FitRangesToPoints([&] { return reader.NextTriple(); });
+    return 0;
+}
+
+void TGraph3D::FitRangesToPoints(const std::function<std::optional<PointTriple>()> &next) {
+    const std::optional<PointTriple> first = next();
     if (!first)
-        return 0; // no complete point: the ranges stay as they are
+        return; // no complete point: the ranges stay as they are
     const auto [a0, b0, c0] = *first;
     g3D_drawxmin = g3D_drawxmax = b0;
     g3D_drawymin = g3D_drawymax = c0;
@@ -653,7 +658,7 @@ int TGraph3D::setminmaxfrompoints(std::string_view fileName) {
         if (!(max >= v))
             max = v;
     };
-    while (const std::optional<std::array<float, 3>> p = reader.NextTriple()) {
+    while (const std::optional<PointTriple> p = next()) {
         const auto [a, b, c] = *p;
         widen(g3D_drawxmin, g3D_drawxmax, b);
         widen(g3D_drawymin, g3D_drawymax, c);
@@ -666,24 +671,44 @@ int TGraph3D::setminmaxfrompoints(std::string_view fileName) {
     g3D_realxmin = static_cast<float>(static_cast<long double>(g3D_drawxmin) -
                                       0.5L * static_cast<long double>(g3D_drawzmax));
     g3D_realxmax = g3D_drawxmax;
-    return 0;
 }
 
 int TGraph3D::g3D_drawfrompoints(std::string_view fileName) {
-    std::optional<std::ifstream> file = OpenPointsFile(fileName);
+    std::optional<PointsFile> file = PointsFile::Open(fileName);
     if (!file)
         return 1;
     const WaitCursor wait;
-    if (g3D_pointfun_autosize)
-        setminmaxfrompoints(fileName);
+    PointsReader reader(file->Data());
+    // A file that gives its data only once (a pipe) can't be read a second time by name for the
+    // fitting: its points are read once and kept for the drawing.
+    std::optional<std::vector<PointTriple>> kept;
+    if (g3D_pointfun_autosize) {
+        if (file->CanReadAgain()) {
+            setminmaxfrompoints(fileName);
+        } else {
+            kept = ReadAllPoints(reader);
+            std::size_t next = 0;
+            FitRangesToPoints([&]() -> std::optional<PointTriple> {
+                if (next == kept->size())
+                    return std::nullopt;
+                return (*kept)[next++];
+            });
+        }
+    }
     if (!g3D_axisesoverdraw)
         axises();
-    PointsReader reader(*file->rdbuf());
-    while (const std::optional<std::array<float, 3>> p = reader.NextTriple()) {
-        const auto [a, b, c] = *p;
+    const auto draw = [this](const PointTriple &p) {
+        const auto [a, b, c] = p;
         g3D_drawpoint(b, c, -a);
+    };
+    if (kept) {
+        for (const PointTriple &p : *kept)
+            draw(p);
+    } else {
+        while (const std::optional<PointTriple> p = reader.NextTriple())
+            draw(*p);
     }
-    file->close();
+    file.reset();
     if (g3D_axisesoverdraw)
         axises();
     if (g3D_drawnumbers)

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,8 +86,10 @@ public:
     // Draws the surface of a function of x and y (normalised Windows-1250 text). Returns 0, or
     // the error code 1..11 that rejected the text (g3D_errormessage then names it).
     int g3D_drawfromfunction(std::string_view text);
-    // Draws one marker per number triple of a text file. Returns 0, or 1 when the file can't be
-    // opened.
+    // Draws one marker per number triple of a text file, its name given as the file system
+    // spells it (its own bytes: QFile::encodeName of a QString). Returns 0, or 1 when the file
+    // can't be opened. Data that can be read only once (a pipe) is drawn as a file on disk would
+    // be: what the range fitting read is kept for the drawing.
     int g3D_drawfrompoints(std::string_view fileName);
 
     // Checks a function text as g3D_drawfromfunction would, by its trial evaluation, without
@@ -114,7 +117,8 @@ public:
     // The floating horizon: 1 if the projected point is to be drawn, setting the colour by its
     // side of the surface; 0 otherwise.
     int test(float X, float Y, TColor &colour, int *lower, int *upper) const;
-    // Fits the ranges to a points file. Returns 0, or 1 when the file can't be opened.
+    // Fits the ranges to a points file (named as for g3D_drawfrompoints). Returns 0, or 1 when
+    // the file can't be opened.
     int setminmaxfrompoints(std::string_view fileName);
     void axises();
     void numbers();
@@ -125,6 +129,8 @@ public:
 private:
     long double oblicz(float vx, float vy);
     int TrialEvaluation();
+    // Fits the ranges to the points that next() gives until it gives nothing.
+    void FitRangesToPoints(const std::function<std::optional<std::array<float, 3>>()> &next);
     void drawhoriz();
     void drawvert();
     template <bool Horizontal> void DrawFamily();

@@ -1,13 +1,15 @@
 #include "components/PointsFile.h"
 
-#include <QFile>
-#include <QStringDecoder>
-
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ziffa {
 
@@ -179,19 +181,78 @@ std::optional<std::array<float, 3>> PointsReader::NextTriple() {
     return triple;
 }
 
-std::optional<std::ifstream> OpenPointsFile(std::string_view fileName) {
-    QStringDecoder decoder("windows-1250");
-    const QByteArrayView bytes(fileName.data(), qsizetype(fileName.size()));
-    const QByteArray native =
-        decoder.isValid() ? QFile::encodeName(decoder.decode(bytes)) : bytes.toByteArray();
-    const std::filesystem::path path(native.toStdString());
-    std::error_code error;
-    if (path.empty() || std::filesystem::is_directory(path, error))
+std::vector<PointTriple> ReadAllPoints(PointsReader &reader) {
+    std::vector<PointTriple> points;
+    while (const std::optional<PointTriple> p = reader.NextTriple())
+        points.push_back(*p);
+    return points;
+}
+
+// Reads a file descriptor through a buffer of its own, and closes it.
+class PointsFile::Buffer : public std::streambuf {
+public:
+    Buffer(int fd, bool regular) : fd_(fd), regular_(regular) {}
+    ~Buffer() override { ::close(fd_); }
+    Buffer(const Buffer &) = delete;
+    Buffer &operator=(const Buffer &) = delete;
+
+    bool regular() const noexcept { return regular_; }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        ssize_t n;
+        do {
+            n = ::read(fd_, bytes_.data(), bytes_.size());
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0)
+            return traits_type::eof();
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + n);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    int fd_;
+    bool regular_;
+    std::array<char, 65536> bytes_{};
+};
+
+PointsFile::PointsFile(std::unique_ptr<Buffer> buffer) : buffer_(std::move(buffer)) {}
+PointsFile::PointsFile(PointsFile &&) noexcept = default;
+PointsFile &PointsFile::operator=(PointsFile &&) noexcept = default;
+PointsFile::~PointsFile() = default;
+
+std::optional<PointsFile> PointsFile::Open(std::string_view fileName) {
+    // A zero byte would end the name early: another file would open.
+    if (fileName.empty() || fileName.find('\0') != std::string_view::npos)
         return std::nullopt;
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream.is_open())
+    const std::string name(fileName);
+    int fd;
+    do {
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
         return std::nullopt;
-    return stream;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    try {
+        return PointsFile(std::make_unique<Buffer>(fd, S_ISREG(st.st_mode)));
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
+bool PointsFile::CanReadAgain() const noexcept {
+    return buffer_->regular();
+}
+
+std::streambuf &PointsFile::Data() noexcept {
+    return *buffer_;
 }
 
 } // namespace ziffa

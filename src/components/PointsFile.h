@@ -1,10 +1,14 @@
 #pragma once
 
+// The points file of the graph component: its opening and the reading of its numbers. Plain C++
+// and POSIX, no Qt.
+
 #include <array>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <streambuf>
 #include <string_view>
+#include <vector>
 
 namespace ziffa {
 
@@ -31,8 +35,35 @@ private:
 // subnormal).
 std::optional<float> ParsePointNumber(std::string_view text);
 
-// Opens a points file for reading, its name given as Windows-1250 text. Nothing when it can't
-// be opened (missing, unreadable, a folder).
-std::optional<std::ifstream> OpenPointsFile(std::string_view fileName);
+// One point of a points file: its three numbers in file order.
+using PointTriple = std::array<float, 3>;
+
+// Reads every remaining point.
+std::vector<PointTriple> ReadAllPoints(PointsReader &reader);
+
+// A points file open for reading.
+class PointsFile {
+public:
+    // Opens a file by its name as the file system spells it: its own bytes, used as they are
+    // (what the command line gives, or QFile::encodeName of a QString). Nothing when it can't be
+    // opened: missing, unreadable, a folder, an empty name or one holding a zero byte. A FIFO
+    // waits for a writer, as any reader does.
+    static std::optional<PointsFile> Open(std::string_view fileName);
+
+    PointsFile(PointsFile &&) noexcept;
+    PointsFile &operator=(PointsFile &&) noexcept;
+    ~PointsFile();
+
+    // Whether opening the name again reads the same data from its start, as for a regular file.
+    // A pipe, a terminal or a socket gives its data only once.
+    bool CanReadAgain() const noexcept;
+    // The file's bytes, from its start. A failure to read ends them.
+    std::streambuf &Data() noexcept;
+
+private:
+    class Buffer;
+    explicit PointsFile(std::unique_ptr<Buffer> buffer);
+    std::unique_ptr<Buffer> buffer_;
+};
 
 } // namespace ziffa

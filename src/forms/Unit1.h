@@ -118,7 +118,8 @@ private:
     bool chartDrawing_ = false;
     bool shown_ = false;
     bool closed_ = false;
-    bool loadingSettings_ = false; // while FormShow applies the settings file
+    bool loadingSettings_ = false;    // while FormShow applies the settings file
+    bool settingsUnreadable_ = false; // the first show could not read the settings file
 };
 
 // The calculator window while it exists.

@@ -5,6 +5,7 @@
 
 #include "components/Graph3d.h"
 #include "forms/Foreground.h"
+#include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/Unitvariables.h"
 #include "forms/Unitwykres.h"
@@ -32,6 +33,11 @@ namespace {
 std::filesystem::path SettingsFileName() {
     const QByteArray executable = QFile::encodeName(QCoreApplication::applicationFilePath());
     return SettingsFilePath(std::filesystem::path(executable.toStdString()));
+}
+
+// Opens the settings store, finishing a save that was killed while writing the file in place.
+IniStore OpenSettings(const std::filesystem::path &fileName) {
+    return IniStore(fileName, SettingsStateFolder());
 }
 
 // ---- Load.
@@ -163,8 +169,11 @@ private:
 
 void TFormZiffa::FormShow() {
     {
-        // A file that exists but can't be read throws here, before anything is applied.
-        const IniStore store(SettingsFileName());
+        // A file that exists but can't be read throws here, before anything is applied, and
+        // the close will leave it as it is.
+        settingsUnreadable_ = true;
+        const IniStore store = OpenSettings(SettingsFileName());
+        settingsUnreadable_ = false;
         const FlagScope loading(loadingSettings_);
         LoadCalculatorPlace(*this, store);
         LoadVariablesWindow(*this, store);
@@ -195,10 +204,21 @@ void TFormZiffa::FormClose() {
     // the file holds them all, and the memory slots, not read yet, would be written empty.
     if (loadingSettings_)
         return;
+    const std::filesystem::path fileName = SettingsFileName();
+    // This session began with the initial state, not the user's: saving it would put that over
+    // the file (histories, memories, places), which may be readable again by now.
+    if (settingsUnreadable_) {
+        Reporter().ShowWarning(
+            this, QStringLiteral("Ziffa"),
+            QStringLiteral("Pliku ustawie\u0144 %1 nie uda\u0142o si\u0119 odczyta\u0107 przy "
+                           "starcie, wi\u0119c pozostawiono go bez zmian. Stan tej sesji nie "
+                           "zosta\u0142 zapisany.")
+                .arg(QFile::decodeName(QByteArray::fromStdString(fileName.native()))));
+        return;
+    }
     // Reads the file as it stands now, so that keys written by others survive. A file that
     // can't be read throws here, before anything is written.
-    const std::filesystem::path fileName = SettingsFileName();
-    IniStore store(fileName);
+    IniStore store = OpenSettings(fileName);
     SaveWindows(*this, store);
     SaveHistory(store, section::ChartEntries, *ComboBoxFun);
     SaveHistory(store, section::CalculatorEntries, *ComboBoxExpression);

@@ -3,6 +3,7 @@
 #include "forms/ChartLook.h"
 
 #include "components/Graph3d.h"
+#include "components/PictureFile.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/KeyMapping.h"
@@ -84,7 +85,7 @@ void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
 }
 
 bool TFormWykres::SavePicture(const QString &fileName) const {
-    return Graph->Bitmap().save(fileName, "PNG");
+    return WritePictureFile(Graph->Bitmap(), fileName);
 }
 
 void TFormWykres::FormResize() {

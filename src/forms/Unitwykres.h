@@ -34,7 +34,8 @@ public:
     // Asks where to save the picture (Ctrl+S): a file name, or an empty text when the user
     // cancels. A file dialog captioned "Zapisz wykres" unless a test puts another in its place.
     std::function<QString(QWidget *parent)> AskPictureFileName;
-    // Writes the graph's picture as a PNG file; false when it can't be written.
+    // Writes the graph's picture as a PNG file, whole or not at all (WritePictureFile); false
+    // when it can't be written.
     bool SavePicture(const QString &fileName) const;
 
     // ---- Handlers.

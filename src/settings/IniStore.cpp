@@ -84,7 +84,9 @@ void CheckKeyName(std::string_view name) {
 
 } // namespace
 
-IniStore::IniStore(std::filesystem::path fileName) : fileName_(std::move(fileName)) {
+IniStore::IniStore(std::filesystem::path fileName, std::filesystem::path journalFolder)
+    : fileName_(std::move(fileName)), journalFolder_(std::move(journalFolder)) {
+    RecoverInterruptedReplace(fileName_, journalFolder_);
     text_ = ReadWholeFile(fileName_).value_or(std::string());
     Parse();
 }
@@ -273,7 +275,7 @@ void IniStore::Save() const {
     if (fileName_.empty()) {
         throw std::logic_error("This INI store belongs to no file");
     }
-    ReplaceFile(fileName_, Text());
+    ReplaceFile(fileName_, Text(), journalFolder_);
 }
 
 } // namespace ziffa

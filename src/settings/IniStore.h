@@ -35,9 +35,13 @@ public:
     IniStore() = default;
 
     // Opens the store on a file and reads all of it now. A missing file gives an empty store.
-    // Throws FileError when the file exists but can't be read (see ReadWholeFile), which includes
-    // a file larger than kMaxReadFileSize. Time and memory grow in proportion to the file.
-    explicit IniStore(std::filesystem::path fileName);
+    // journalFolder is where Save() keeps the journal that makes writing the file in place safe
+    // (see ReplaceFile); a save of the file that was killed part way is finished from it first
+    // (RecoverInterruptedReplace). Without one, the file is only ever replaced whole through a
+    // temporary file beside it. Throws FileError when the file exists but can't be read (see
+    // ReadWholeFile), which includes a file larger than kMaxReadFileSize, and when an interrupted
+    // save can't be finished. Time and memory grow in proportion to the file.
+    explicit IniStore(std::filesystem::path fileName, std::filesystem::path journalFolder = {});
 
     // A store holding the given file text, belonging to no file. Throws std::length_error for a
     // text of 2 GB or more.
@@ -72,8 +76,9 @@ public:
     // then one empty line.
     std::string Text() const;
 
-    // Writes Text() to the file (see ReplaceFile): the old file stays whole on any failure.
-    // Throws FileError when the write fails, std::logic_error for a store with no file.
+    // Writes Text() to the file (see ReplaceFile): the old file stays whole on any failure, or
+    // (written in place) is finished at the next opening. Throws FileError when the write fails,
+    // std::logic_error for a store with no file.
     void Save() const;
 
 private:
@@ -107,6 +112,7 @@ private:
     Section &SectionForWriting(std::string_view name);
 
     std::filesystem::path fileName_;
+    std::filesystem::path journalFolder_;
     std::string text_;    // the file's bytes as read
     std::string written_; // every name and value written since
     std::vector<Section> sections_;

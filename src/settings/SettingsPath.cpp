@@ -161,3 +161,31 @@ void CreateSettingsFolder(const fs::path &settingsFile) {
 }
 
 } // namespace ziffa
+
+namespace ziffa {
+
+std::filesystem::path SettingsStateFolder(const EnvironmentLookup &environment) {
+    const auto set = [&](std::string_view name) {
+        std::optional<std::string> value = environment(name);
+        return value && !value->empty() ? value : std::nullopt;
+    };
+    if (auto xdg = set("XDG_STATE_HOME")) {
+        std::filesystem::path folder(*xdg);
+        if (folder.is_absolute()) {
+            return folder / "ziffa";
+        }
+    }
+    if (auto home = set("HOME")) {
+        return std::filesystem::path(*home) / ".local" / "state" / "ziffa";
+    }
+    return {};
+}
+
+std::filesystem::path SettingsStateFolder() {
+    return SettingsStateFolder([](std::string_view name) -> std::optional<std::string> {
+        const char *value = std::getenv(std::string(name).c_str());
+        return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+    });
+}
+
+} // namespace ziffa

@@ -32,6 +32,16 @@ Outcome Ziffa(const QStringList &args) {
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Runs a bash command line with the program as $0 and the given arguments as $1, $2, ...
+Outcome Shell(const QString &command, const QStringList &args) {
+    QProcess process;
+    process.start(QStringLiteral("/bin/bash"),
+                  QStringList{QStringLiteral("-c"), command, QStringLiteral(ZIFFA_BINARY)} + args);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
 QImage ChartPicture(int width, int height, const char *function) {
     TGraph3D graph;
     graph.resize(width, height);
@@ -85,6 +95,59 @@ TEST_F(Plot, UsageAndWriteErrors) {
     EXPECT_EQ(Ziffa({"--plot", "x"}).status, 64);
     EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("f.png"), "--size", "10"}).status, 64);
     EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("no/such/folder/g.png")}).status, 1);
+}
+
+// Points around the origin with extremes on every axis, so that the fitted ranges matter.
+QByteArray SomePoints() {
+    QByteArray text;
+    for (int i = 0; i < 500; ++i)
+        text += QByteArray::number(i % 17 - 5) + ' ' + QByteArray::number((i * 7) % 23 * 0.5) +
+                ' ' + QByteArray::number((i * 13) % 41 - 30) + '\n';
+    return text;
+}
+
+class PlotPoints : public Plot {
+protected:
+    void SetUp() override {
+        QFile points(File("points.txt"));
+        ASSERT_TRUE(points.open(QIODevice::WriteOnly));
+        points.write(SomePoints());
+        points.close();
+        ASSERT_EQ(Ziffa({"--points", File("points.txt"), "--output", File("disk.png")}).status, 0);
+        onDisk = QImage(File("disk.png"));
+        ASSERT_FALSE(onDisk.isNull());
+    }
+    QImage onDisk;
+};
+
+TEST_F(PlotPoints, FromAPipeDrawWhatTheSameFileOnDiskDraws) {
+    QProcess process;
+    process.start(QStringLiteral(ZIFFA_BINARY),
+                  {"--points", "/dev/stdin", "--output", File("stdin.png")});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write(SomePoints());
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(QImage(File("stdin.png")), onDisk);
+
+    // A process substitution of the shell: a pipe with a name of its own.
+    const Outcome r = Shell(QStringLiteral("\"$0\" --points <(cat \"$1\") --output \"$2\""),
+                            {File("points.txt"), File("substituted.png")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(File("substituted.png")), onDisk);
+}
+
+TEST_F(PlotPoints, NamesOutsideAsciiOpenAndAreWritten) {
+    // Polish letters, which Windows-1250 holds, and letters it doesn't hold.
+    for (const char *name : {"dane_\u017C\u00F3\u0142w", "\u0442\u043E\u0447\u043A\u0438_\u2713"}) {
+        const QString points = dir.filePath(QString::fromUtf8(name) + QStringLiteral(".txt"));
+        const QString picture = dir.filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
+        ASSERT_TRUE(QFile::copy(File("points.txt"), points));
+        const Outcome r = Ziffa({"--points", points, "--output", picture});
+        EXPECT_EQ(r.status, 0) << name << r.err.toStdString();
+        EXPECT_EQ(QImage(picture), onDisk) << name;
+    }
 }
 
 } // namespace

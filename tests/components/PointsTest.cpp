@@ -2,6 +2,7 @@
 
 #include "components/PointsFile.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -11,7 +12,11 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ziffa::testing {
 namespace {
@@ -200,6 +205,76 @@ TEST_F(PointsFileTest, SecondOpeningFailingDrawsWithTheRangesInForce) {
     auto g = Graph();
     EXPECT_EQ(g->setminmaxfrompoints(dir.filePath("gone.txt").toStdString()), 1);
     EXPECT_EQ(g->g3D_drawymin, -4);
+}
+
+// ---- Data that can be read only once, and names outside ASCII
+
+// The ranges a drawing leaves, for comparing two drawings.
+std::vector<float> RangesOf(const TGraph3D &g) {
+    return {g.g3D_drawxmin, g.g3D_drawxmax, g.g3D_drawymin, g.g3D_drawymax,
+            g.g3D_drawzmin, g.g3D_drawzmax, g.g3D_realxmin, g.g3D_realxmax};
+}
+
+// Points around the origin, with extremes on every axis, so that fitted ranges differ from the
+// chart window's.
+std::string SomePoints() {
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += std::to_string(i % 37 - 11) + " " + std::to_string((i * 7) % 23 * 0.5) + " " +
+                std::to_string((i * 13) % 41 - 30) + "\n";
+    return text;
+}
+
+TEST_F(PointsFileTest, PipeDrawsWhatTheSameFileOnDiskDraws) {
+    const std::string points = SomePoints();
+    for (const bool autosize : {true, false}) {
+        SCOPED_TRACE(autosize);
+        auto onDisk = Graph();
+        onDisk->g3D_pointfun_autosize = autosize;
+        ASSERT_EQ(onDisk->g3D_drawfrompoints(Write("disk.txt", points)), 0);
+
+        const std::string fifo = dir.filePath(QStringLiteral("fifo")).toStdString();
+        ::unlink(fifo.c_str());
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        // The writer gives the data once and closes, as `cat f |` or <(cat f) does.
+        std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << points; });
+        auto piped = Graph();
+        piped->g3D_pointfun_autosize = autosize;
+        const int result = piped->g3D_drawfrompoints(fifo);
+        writer.join();
+        ASSERT_EQ(result, 0);
+        EXPECT_EQ(RangesOf(*piped), RangesOf(*onDisk));
+        EXPECT_EQ(piped->Bitmap(), onDisk->Bitmap());
+        EXPECT_EQ(piped->g3D_lastsource(), fifo);
+    }
+}
+
+TEST_F(PointsFileTest, NamesOutsideAsciiOpen) {
+    const std::string points = SomePoints();
+    auto expected = Graph();
+    ASSERT_EQ(expected->g3D_drawfrompoints(Write("plain.txt", points)), 0);
+    // Polish letters, which Windows-1250 holds, and letters it doesn't hold.
+    for (const char *name : {"dane_\u017C\u00F3\u0142w.txt", "\u0442\u043E\u0447\u043A\u0438_"
+                                                             "\u2713\u6570.txt"}) {
+        SCOPED_TRACE(name);
+        const QString file = dir.filePath(QString::fromUtf8(name));
+        {
+            QFile out(file);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(points.data(), qint64(points.size()));
+        }
+        const std::string native = QFile::encodeName(file).toStdString();
+        auto g = Graph();
+        ASSERT_EQ(g->g3D_drawfrompoints(native), 0);
+        EXPECT_EQ(g->Bitmap(), expected->Bitmap());
+        EXPECT_EQ(g->g3D_lastsource(), native);
+        g->g3D_redrawlast();
+        EXPECT_EQ(g->Bitmap(), expected->Bitmap()) << "drawn again by its name";
+    }
+    // A zero byte would cut the name short, to another file's name.
+    auto g = Graph();
+    const std::string plain = dir.filePath(QStringLiteral("plain.txt")).toStdString();
+    EXPECT_EQ(g->g3D_drawfrompoints(plain + std::string(1, '\0') + "x"), 1);
 }
 
 } // namespace

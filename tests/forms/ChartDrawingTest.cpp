@@ -6,11 +6,18 @@
 #include "forms/ChartLook.h"
 
 #include <QComboBox>
-#include <QPushButton>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+
+#include <csignal>
+#include <utility>
+
+#include <sys/resource.h>
 
 namespace ziffa {
 namespace {
@@ -130,6 +137,44 @@ TEST_F(ChartDrawingTest, CtrlSSavesThePicture) {
     QTest::keyPress(wykres.get(), Qt::Key_S, Qt::ControlModifier);
     QTest::keyRelease(wykres.get(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(reporter.warnings.empty());
+}
+
+TEST_F(ChartDrawingTest, CtrlSReportsAFailedWriteAndLeavesAnOldFileAsItWas) {
+    Draw(QStringLiteral("x*y"));
+    const QString old = SettingsFolder() + QStringLiteral("/old.png");
+    const QByteArray oldBytes = "the picture saved before";
+    {
+        QFile file(old);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(oldBytes);
+    }
+    QString target;
+    wykres->AskPictureFileName = [&](QWidget *) { return target; };
+    const auto save = [&](const QString &file) {
+        target = file;
+        QTest::keyPress(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+        QTest::keyRelease(wykres.get(), Qt::Key_S, Qt::ControlModifier);
+        ASSERT_EQ(reporter.warnings.size(), 1u) << file.toStdString();
+        EXPECT_TRUE(std::exchange(reporter.warnings, {}).front().text.contains(file));
+    };
+    save(QStringLiteral("/dev/full")); // a device: written directly, and its failure shows
+
+    // A write that fails part way, as on a full disk: files may grow no larger than 16 bytes.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit saved = limit;
+    limit.rlim_cur = 16;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    save(old);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), oldBytes);
+    EXPECT_EQ(QDir(SettingsFolder()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("old.png")})
+        << "no temporary file left";
 }
 
 } // namespace

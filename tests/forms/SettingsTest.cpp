@@ -536,11 +536,34 @@ TEST_F(SettingsTest, UnreadableFileAtStartIsReportedAndNothingIsApplied) {
     EXPECT_EQ(wykres->pos(), QPoint(675, 83));
     EXPECT_TRUE(variables->isHidden());
 
-    // Still unreadable at the close: reported again, nothing written, and the close completes.
+    // Still unreadable at the close: nothing written, the user told so, and the close completes.
     ziffa->close();
-    EXPECT_EQ(TakeExceptions().size(), 1u);
+    EXPECT_EQ(std::exchange(reporter.warnings, {}).size(), 1u);
     EXPECT_FALSE(ziffa->isVisible());
     EXPECT_TRUE(QFileInfo(SettingsFile()).isDir());
+}
+
+TEST_F(SettingsTest, FileUnreadableAtStartIsLeftUntouchedAtTheCloseThoughReadableAgain) {
+    ASSERT_TRUE(QDir().mkdir(SettingsFile())) << "a folder where the file should be";
+    CreateWindows();
+    ASSERT_EQ(TakeExceptions().size(), 1u);
+    // The user's file comes back while the program runs, with the session's state unlike it.
+    ASSERT_TRUE(QDir().rmdir(SettingsFile()));
+    const std::string usersFile = "[Calculator]\nLeft=300\nMemo1=7\n\n[CalculatorEntries]\n"
+                                  "Count=2\n0=1+1\n1=2*pi\nCurrent=2*pi\n\n";
+    WriteBytes(SettingsFile(), usersFile);
+    Calculate(QStringLiteral("3+4"));
+    ziffa->close();
+    EXPECT_FALSE(ziffa->isVisible()) << "the close completes";
+    EXPECT_EQ(ReadBytes(SettingsFile()), usersFile);
+    ASSERT_EQ(reporter.warnings.size(), 1u);
+    const RecordingReporter::Warning warning = std::exchange(reporter.warnings, {}).front();
+    EXPECT_EQ(warning.caption, QStringLiteral("Ziffa"));
+    EXPECT_EQ(warning.text,
+              QString::fromUtf8("Pliku ustawień %1 nie udało się odczytać przy starcie, więc "
+                                "pozostawiono go bez zmian. Stan tej sesji nie został zapisany.")
+                  .arg(SettingsFile()));
+    EXPECT_TRUE(TakeExceptions().empty());
 }
 
 TEST_F(SettingsTest, UnreadableFileAtCloseIsReportedAndTheCloseCompletes) {

@@ -18,6 +18,8 @@ namespace ziffa {
 void WindowsTest::SetUp() {
     ASSERT_TRUE(settingsFolder_.isValid());
     qputenv("ZIFFA_SETTINGS", QFile::encodeName(SettingsFile()));
+    // The journal of a save in place, too, stays out of the user's own folders.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(SettingsFolder() + QStringLiteral("/state")));
     scopedReporter_ = std::make_unique<ScopedReporter>(reporter);
     watchdog_.setInterval(50);
     QObject::connect(&watchdog_, &QTimer::timeout, [this] { Watch(); });

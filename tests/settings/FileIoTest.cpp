@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "TempFolder.h"
@@ -79,7 +82,7 @@ TEST(ReplaceFile, NewFileTakesItsPermissionsFromTheUmask) {
         SCOPED_TRACE(mask);
         TempFolder folder;
         const Umask scope(mask);
-        ReplaceFile(folder / "s.ini", "new");
+        ReplaceFile(folder / "s.ini", "new", {});
         EXPECT_EQ(ReadBytes(folder / "s.ini"), "new");
         EXPECT_EQ(ModeOf(folder / "s.ini"), mode);
         EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"});
@@ -93,7 +96,7 @@ TEST(ReplaceFile, KeepsTheOldFilesPermissions) {
         const auto file = folder / "s.ini";
         WriteBytes(file, "old contents");
         ASSERT_EQ(::chmod(file.c_str(), mode), 0);
-        ReplaceFile(file, "new");
+        ReplaceFile(file, "new", {});
         EXPECT_EQ(ReadBytes(file), "new");
         EXPECT_EQ(ModeOf(file), mode);
         EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"});
@@ -107,11 +110,11 @@ TEST(ReplaceFile, ReadOnlyFileIsReplacedOnlyWhereTheUserMayWriteIt) {
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     // Root may write any file; anyone else may not write this one.
     if (::access(file.c_str(), W_OK) == 0) {
-        ReplaceFile(file, "new");
+        ReplaceFile(file, "new", {});
         EXPECT_EQ(ReadBytes(file), "new");
         EXPECT_EQ(ModeOf(file), 0444);
     } else {
-        EXPECT_THROW(ReplaceFile(file, "new"), FileError);
+        EXPECT_THROW(ReplaceFile(file, "new", {}), FileError);
         EXPECT_EQ(ReadBytes(file), "old");
     }
 }
@@ -146,7 +149,7 @@ TEST(ReplaceFile, WritesThroughSymbolicLinks) {
             const bool absolute = to.rfind("<folder>/", 0) == 0;
             fs::create_symlink(absolute ? folder / to.substr(9) : fs::path(to), folder / link);
         }
-        ReplaceFile(folder / "s.ini", "new");
+        ReplaceFile(folder / "s.ini", "new", {});
         for (const auto &[link, to] : c.links) {
             EXPECT_TRUE(fs::is_symlink(folder / link)) << link;
         }
@@ -167,7 +170,7 @@ TEST(ReplaceFile, FailureLeavesWhatStoodThere) {
                                          folder / "missing" / "s.ini", folder / "loop.ini"};
     for (const fs::path &file : cases) {
         SCOPED_TRACE(file.string());
-        EXPECT_THROW(ReplaceFile(file, "new"), FileError);
+        EXPECT_THROW(ReplaceFile(file, "new", {}), FileError);
     }
     EXPECT_EQ(ReadBytes(folder / "folder.ini" / "inside"), "kept");
     EXPECT_EQ(ReadBytes(folder / "plain"), "a file where a folder should be");
@@ -182,7 +185,7 @@ TEST(ReplaceFile, WriteFailingPartWayKeepsTheOldFileWhole) {
     WriteBytes(file, old);
     {
         const FileSizeLimit limit(4096);
-        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x'), {}), FileError);
     }
     EXPECT_EQ(ReadBytes(file), old);
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"}) << "no temporary left";
@@ -197,38 +200,119 @@ TEST(ReplaceFile, WritesDirectlyWhereNoTemporaryFileFits) {
     for (const auto &[old, contents] : cases) {
         SCOPED_TRACE(old);
         TempFolder folder;
+        TempFolder state;
         const auto file = folder / LongestName();
         WriteBytes(file, old);
         ASSERT_EQ(::chmod(file.c_str(), 0604), 0);
-        ReplaceFile(file, contents);
+        ReplaceFile(file, contents, state / "journal");
         EXPECT_EQ(ReadBytes(file), contents);
         EXPECT_EQ(ModeOf(file), 0604);
         EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{LongestName()});
+        EXPECT_EQ(NamesIn(state / "journal"), std::vector<std::string>{}) << "journal removed";
+        EXPECT_EQ(ModeOf(state / "journal"), 0700u) << "made for the user alone";
     }
+}
+
+TEST(ReplaceFile, WritesInPlaceOnlyWithAJournal) {
+    TempFolder folder;
+    const auto file = folder / LongestName();
+    WriteBytes(file, "old");
+    EXPECT_THROW(ReplaceFile(file, "new", {}), FileError);
+    EXPECT_EQ(ReadBytes(file), "old");
+    WriteBytes(folder / "blocker", "a plain file where the journal folder should be");
+    EXPECT_THROW(ReplaceFile(file, "new", folder / "blocker" / "journal"), FileError);
+    EXPECT_EQ(ReadBytes(file), "old");
 }
 
 TEST(ReplaceFile, DirectWriteReservesSpaceBeforeTouchingTheOldFile) {
     TempFolder folder;
+    TempFolder state;
     const auto file = folder / LongestName();
     WriteBytes(file, "old contents");
     {
         const FileSizeLimit limit(4096);
-        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x'), state.path()), FileError);
     }
     EXPECT_EQ(ReadBytes(file), "old contents");
+    EXPECT_EQ(NamesIn(state.path()), std::vector<std::string>{}) << "no journal of a failed save";
 }
 
 TEST(ReplaceFile, DirectWriteCreatesAMissingFileWholeOrNot) {
     TempFolder folder;
+    TempFolder state;
     const auto file = folder / LongestName();
-    ReplaceFile(file, "new");
+    ReplaceFile(file, "new", state.path());
     EXPECT_EQ(ReadBytes(file), "new");
     fs::remove(file);
     {
         const FileSizeLimit limit(4096);
-        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x')), FileError);
+        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x'), state.path()), FileError);
     }
     EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(NamesIn(state.path()), std::vector<std::string>{});
+}
+
+// A process id that no process has: that of a child that has ended and been waited for.
+pid_t EndedProcess() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(ReplaceFile, RemovesWhatKilledSavesLeftAndNothingElse) {
+    const std::string dead = std::to_string(EndedProcess());
+    const std::string living = std::to_string(::getppid());
+    struct Leftover {
+        std::string name;
+        bool removed;
+    };
+    const std::vector<Leftover> cases = {
+        {".s.ini." + dead + ".1f3a.tmp", true},       // its writer is gone
+        {".s.ini." + living + ".1f3a.tmp", false},    // its writer still runs
+        {".s.ini." + dead + ".beef.tmp", false},      // locked: a save still under way
+        {".other.ini." + dead + ".1f3a.tmp", false},  // another file's
+        {".s.ini.1f3a.tmp", false},                   // not named by a writer
+        {".s.ini." + dead + ".1f3a.tmp.keep", false}, // not a temporary name
+    };
+    for (const bool recovery : {false, true}) {
+        SCOPED_TRACE(recovery ? "at a start" : "at a save");
+        TempFolder folder;
+        TempFolder state;
+        WriteBytes(folder / "s.ini", "old");
+        for (const Leftover &leftover : cases) {
+            WriteBytes(folder / leftover.name, "part of a save");
+        }
+        const int locked = ::open((folder / (".s.ini." + dead + ".beef.tmp")).c_str(), O_RDONLY);
+        ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+        if (recovery) {
+            RecoverInterruptedReplace(folder / "s.ini", state.path());
+        } else {
+            ReplaceFile(folder / "s.ini", "new", state.path());
+        }
+        ::close(locked);
+        for (const Leftover &leftover : cases) {
+            EXPECT_EQ(fs::exists(folder / leftover.name), !leftover.removed) << leftover.name;
+        }
+        EXPECT_EQ(ReadBytes(folder / "s.ini"), recovery ? "old" : "new");
+    }
+}
+
+TEST(RecoverInterruptedReplace, DamagedJournalIsDroppedAndTheFileLeftAlone) {
+    TempFolder folder;
+    TempFolder state;
+    const auto file = folder / "s.ini";
+    WriteBytes(file, "old");
+    const fs::path journal = JournalFileOf(file, state.path());
+    EXPECT_EQ(journal.parent_path(), state.path());
+    EXPECT_EQ(JournalFileOf(folder / "." / "s.ini", state.path()), journal) << "one file, one name";
+    EXPECT_NE(JournalFileOf(folder / "t.ini", state.path()), journal);
+    WriteBytes(journal, "not a journal at all");
+    RecoverInterruptedReplace(file, state.path());
+    EXPECT_EQ(ReadBytes(file), "old");
+    EXPECT_FALSE(fs::exists(journal));
 }
 
 TEST(ReadWholeFile, ReadsEveryByteOrNothing) {

@@ -262,5 +262,28 @@ TEST(CreateSettingsFolder, MakesParentsOrThrows) {
     EXPECT_THROW(CreateSettingsFolder(folder / "plain" / "ziffa" / "s.ini"), FileError);
 }
 
+TEST(SettingsStateFolder, FollowsXdgStateHome) {
+    using Environment = std::map<std::string, std::string, std::less<>>;
+    const std::vector<std::pair<Environment, std::string>> cases = {
+        {{{"HOME", "/home/u"}}, "/home/u/.local/state/ziffa"},
+        {{{"HOME", "/home/u"}, {"XDG_STATE_HOME", "/x/state"}}, "/x/state/ziffa"},
+        {{{"HOME", "/home/u"}, {"XDG_STATE_HOME", ""}}, "/home/u/.local/state/ziffa"},
+        {{{"HOME", "/home/u"}, {"XDG_STATE_HOME", "state"}}, "/home/u/.local/state/ziffa"},
+        {{{"XDG_STATE_HOME", "/x/state"}}, "/x/state/ziffa"},
+        {{}, ""},
+        {{{"HOME", ""}}, ""},
+    };
+    for (const auto &[environment, expected] : cases) {
+        const auto lookup = [&](std::string_view name) -> std::optional<std::string> {
+            const auto found = environment.find(name);
+            if (found == environment.end()) {
+                return std::nullopt;
+            }
+            return found->second;
+        };
+        EXPECT_EQ(SettingsStateFolder(lookup), fs::path(expected)) << expected;
+    }
+}
+
 } // namespace
 } // namespace ziffa
