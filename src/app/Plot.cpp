@@ -115,13 +115,6 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
 
 } // namespace
 
-bool IsPlotCommandLine(std::span<const std::string> args) {
-    for (const std::string &a : args)
-        if (a == "--plot" || a == "--points")
-            return true;
-    return false;
-}
-
 int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
             std::ostream &out, std::ostream &err) {
     PlotOptions options;

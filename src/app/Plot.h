@@ -6,9 +6,6 @@
 
 namespace ziffa {
 
-// Whether the command line asks for a picture (--plot or --points).
-bool IsPlotCommandLine(std::span<const std::string> args);
-
 // Draws a function of x and y (or a points file) with the chart mode's look into a PNG file,
 // without a display. Arguments are the ones after the program name, UTF-8. Returns the exit
 // status: 0 written, 1 a refused function, a points file that can't be opened or a PNG that can't
