@@ -6,6 +6,7 @@
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/History.h"
+#include "forms/HistoryBox.h"
 #include "forms/TextConvert.h"
 #include "forms/Unitinformacje.h"
 #include "forms/Unitvariables.h"
@@ -175,6 +176,9 @@ void TFormZiffa::ToggleChart() {
 }
 
 bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
+    // Ctrl with a character types nothing: the keys are the window's shortcuts.
+    if (TypesUnderCtrl(FactsOf(event), CurrentKeyPlatform()))
+        return true;
     // Enter and Escape are dialog keys: they act on the press, with no modifier held. An open
     // drop-down list keeps them for itself (the key preview doesn't pass them on).
     const ShortcutKey key = MapShortcutKey(event);
@@ -211,6 +215,16 @@ void TFormZiffa::ShowVariablesWindow(bool down) {
         FormVariables->raise();
     } else {
         FormVariables->hide();
+    }
+}
+
+void TFormZiffa::ActivateWithFocus() {
+    raise();
+    activateWindow();
+    for (QComboBox *box : {ComboBoxExpression, ComboBoxFun}) {
+        const QWidget *focus = focusWidget();
+        if (box->isVisibleTo(this) && focus && (focus == box || focus == box->lineEdit()))
+            FocusWholeText(*box);
     }
 }
 

@@ -6,9 +6,9 @@
 #include "forms/ChartLook.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 

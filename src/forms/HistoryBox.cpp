@@ -1,0 +1,69 @@
+#include "forms/HistoryBox.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace ziffa {
+
+void FollowEditText(QComboBox &box) {
+    QLineEdit *edit = box.lineEdit();
+    if (!edit)
+        return;
+    const QString text = edit->text();
+    const int row = box.findText(text, Qt::MatchFixedString); // fixed string, any letter case
+    if (row == box.currentIndex())
+        return;
+    // Choosing a row writes its text into the edit part, unless it is the same already.
+    const bool selected = edit->hasSelectedText();
+    const int selectionStart = edit->selectionStart();
+    const int selectionLength = static_cast<int>(edit->selectedText().size());
+    const int cursor = edit->cursorPosition();
+    box.setCurrentIndex(row);
+    if (edit->text() == text)
+        return;
+    edit->setText(text);
+    if (!selected) {
+        edit->setCursorPosition(cursor);
+    } else if (cursor == selectionStart) {
+        // The caret stands at the selection's start (it was made leftwards).
+        edit->setSelection(selectionStart + selectionLength, -selectionLength);
+    } else {
+        edit->setSelection(selectionStart, selectionLength);
+    }
+}
+
+void FocusWholeText(QComboBox &box) {
+    box.setFocus(Qt::ShortcutFocusReason);
+    if (QLineEdit *edit = box.lineEdit())
+        edit->selectAll();
+}
+
+HistoryBox::HistoryBox(QWidget *parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMaxVisibleItems(30);
+    lineEdit()->setMaxLength(LongestText);
+}
+
+void HistoryBox::showPopup() {
+    FollowEditText(*this);
+    QComboBox::showPopup();
+    if (currentIndex() < 0)
+        view()->scrollToTop();
+}
+
+void HistoryBox::keyPressEvent(QKeyEvent *event) {
+    const int key = event->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+        key == Qt::Key_PageDown)
+        FollowEditText(*this);
+    QComboBox::keyPressEvent(event);
+}
+
+void HistoryBox::wheelEvent(QWheelEvent *event) {
+    FollowEditText(*this);
+    QComboBox::wheelEvent(event);
+}
+
+} // namespace ziffa
