@@ -35,8 +35,7 @@ void InstallPolishTranslations(QCoreApplication &application) {
     QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
     auto *translator = new QTranslator(&application);
     if (translator->load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     else
         delete translator; // Qt's own English texts, then

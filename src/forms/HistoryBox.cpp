@@ -33,6 +33,11 @@ void FollowEditText(QComboBox &box) {
     }
 }
 
+void SetEditTextIfOther(QComboBox &box, const QString &text) {
+    if (box.currentText() != text)
+        box.setEditText(text);
+}
+
 void FocusWholeText(QComboBox &box) {
     box.setFocus(Qt::ShortcutFocusReason);
     if (QLineEdit *edit = box.lineEdit())
@@ -49,8 +54,11 @@ HistoryBox::HistoryBox(QWidget *parent) : QComboBox(parent) {
 void HistoryBox::showPopup() {
     FollowEditText(*this);
     QComboBox::showPopup();
-    if (currentIndex() < 0)
+    if (currentIndex() < 0) {
+        // No row is current, and none becomes current when the list takes the focus.
+        view()->setCurrentIndex(QModelIndex());
         view()->scrollToTop();
+    }
 }
 
 void HistoryBox::keyPressEvent(QKeyEvent *event) {

@@ -16,6 +16,10 @@ inline constexpr int LongestText = 2147483647;
 // chose, which every insertion at the top moves one entry down.
 void FollowEditText(QComboBox &box);
 
+// Sets the box's edit text unless it reads so already. A text is laid out anew whenever it is
+// set, which for texts of megabytes takes seconds.
+void SetEditTextIfOther(QComboBox &box, const QString &text);
+
 // Moves the focus into the box and selects its whole text, as the box's label does (Alt and the
 // underlined letter), so that typing replaces the text.
 void FocusWholeText(QComboBox &box);

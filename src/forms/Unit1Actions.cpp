@@ -31,7 +31,7 @@ namespace ziffa {
 
 void TFormZiffa::ButtonCalculateClick() {
     const std::string normalised = NormalizeExpression(ToCp1250(ComboBoxExpression->currentText()));
-    ComboBoxExpression->setEditText(FromCp1250(normalised));
+    SetEditTextIfOther(*ComboBoxExpression, FromCp1250(normalised));
     if (normalised == "exit") {
         close();
         return;
@@ -53,7 +53,7 @@ void TFormZiffa::ButtonCalculateClick() {
     }
     const QString accepted = ComboBoxExpression->currentText();
     AddToHistory(*ComboBoxExpression, accepted);
-    ComboBoxExpression->setEditText(accepted);
+    SetEditTextIfOther(*ComboBoxExpression, accepted);
     ComboBoxExpression->lineEdit()->selectAll();
 }
 

@@ -61,7 +61,8 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
         edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
     const int selectionLength = static_cast<int>(edit.selectedText().size());
 
-    ComboBoxFun->setEditText(FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
+    SetEditTextIfOther(*ComboBoxFun,
+                       FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
     // The noted selection, kept within the text, which normalising may have shortened.
     const int length = static_cast<int>(edit.text().size());
     const int start = std::min(selectionStart, length);
@@ -87,7 +88,7 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
     if (errorCode <= 0) {
         const QString accepted = ComboBoxFun->currentText();
         AddToHistory(*ComboBoxFun, accepted);
-        ComboBoxFun->setEditText(accepted);
+        SetEditTextIfOther(*ComboBoxFun, accepted);
         edit.selectAll();
         return;
     }
@@ -130,7 +131,7 @@ void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
     lastDrawn_ = text;
     const QString accepted = ComboBoxFun->currentText();
     AddToHistory(*ComboBoxFun, accepted);
-    ComboBoxFun->setEditText(accepted);
+    SetEditTextIfOther(*ComboBoxFun, accepted);
     ComboBoxFun->lineEdit()->selectAll();
 }
 

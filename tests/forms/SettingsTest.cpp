@@ -166,6 +166,25 @@ TEST_F(SettingsTest, FirstRunWithoutAFileTakesEveryDefault) {
     EXPECT_TRUE(ziffa->isVisible());
 }
 
+// The frames are known only once the window manager has framed the calculator window; the
+// places that the file gives stay as they are when they become known.
+TEST_F(SettingsTest, PlacesOfTheFileStayWhenTheFramesBecomeKnown) {
+    StartWith("[Variables]\nLeft=29\n[Chart]\nTop=97\n");
+    EXPECT_EQ(variables->pos(), QPoint(29, 1));
+    EXPECT_EQ(wykres->pos(), QPoint(200, 97));
+}
+
+TEST_F(SettingsTest, FramesAreEstimatedUntilTheyAreKnown) {
+    ASSERT_TRUE(variables->isHidden());
+    EXPECT_EQ(FrameOf(*variables), std::nullopt) << "never shown, never framed";
+    EXPECT_EQ(FrameOrEstimate(*variables), UsualFrame);
+    EXPECT_EQ(FrameOrEstimate(*variables, ziffa.get()), Frame()) << "the framed one's";
+    variables->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(variables.get()));
+    EXPECT_NE(FrameOf(*variables), std::nullopt);
+    variables->hide();
+}
+
 TEST_F(SettingsTest, FileMadeFromNothingHasTheDocumentedOrder) {
     Calculate(QStringLiteral("2+2"));
     Calculate(QStringLiteral("3*3"));
