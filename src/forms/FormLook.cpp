@@ -134,26 +134,27 @@ int CaptionWidth(const QFont &font, const QString &caption) {
 } // namespace
 
 bool CaptionFits(const QWidget &control) {
-    return CaptionWidth(control.font(), ShownCaption(control)) <= CaptionRoom(control);
+    return CaptionWidth(control.font(), ShownCaption(control)) < CaptionRoom(control);
 }
 
 void FitCaption(QWidget &control) {
     const QString caption = ShownCaption(control);
     const int room = CaptionRoom(control);
     QFont font = control.font();
-    if (caption.isEmpty() || CaptionWidth(font, caption) <= room)
+    // A column to spare: a letter that touches the edge looks cut.
+    if (caption.isEmpty() || CaptionWidth(font, caption) < room)
         return;
     // Narrower letters first, down to the width of a condensed face; then smaller ones.
     for (int stretch = 95; stretch >= 75; stretch -= 5) {
         font.setStretch(stretch);
-        if (CaptionWidth(font, caption) <= room) {
+        if (CaptionWidth(font, caption) < room) {
             control.setFont(font);
             return;
         }
     }
     const bool inPixels = font.pixelSize() > 0;
     int size = inPixels ? font.pixelSize() : font.pointSize();
-    while (size > 1 && CaptionWidth(font, caption) > room) {
+    while (size > 1 && CaptionWidth(font, caption) >= room) {
         --size;
         if (inPixels)
             font.setPixelSize(size);

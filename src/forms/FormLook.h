@@ -35,7 +35,7 @@ QString ShownCaption(const QWidget &control);
 // The width that a label or a button has for its caption, within its frame and margins, as the
 // control's style draws it.
 int CaptionRoom(const QWidget &control);
-// Whether the caption fits its control with the font it has.
+// Whether the caption fits its control with the font it has, with a column to spare.
 bool CaptionFits(const QWidget &control);
 // Makes a caption fit its control without moving the control: the font is narrowed, as a
 // condensed face of the same family would be, then made smaller if it still doesn't fit.

@@ -49,15 +49,37 @@ HistoryBox::HistoryBox(QWidget *parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(30);
     lineEdit()->setMaxLength(LongestText);
+    // An entry chosen from the list or stepped to with Up and Down is selected whole, so that
+    // typing replaces it.
+    connect(this, &QComboBox::activated, this, [this] { lineEdit()->selectAll(); });
 }
 
 void HistoryBox::showPopup() {
     FollowEditText(*this);
+    const QLineEdit &edit = *lineEdit();
+    beforePopup_ = {edit.text(), edit.cursorPosition(), edit.selectionStart(),
+                    static_cast<int>(edit.selectedText().size())};
     QComboBox::showPopup();
     if (currentIndex() < 0) {
         // No row is current, and none becomes current when the list takes the focus.
         view()->setCurrentIndex(QModelIndex());
         view()->scrollToTop();
+    }
+}
+
+void HistoryBox::hidePopup() {
+    QComboBox::hidePopup();
+    // (A chosen entry is written into the edit part after this: see activated.)
+    QLineEdit &edit = *lineEdit();
+    if (edit.text() != beforePopup_.text)
+        return;
+    if (beforePopup_.selectionStart < 0) {
+        edit.setCursorPosition(beforePopup_.cursor);
+    } else if (beforePopup_.cursor == beforePopup_.selectionStart) {
+        edit.setSelection(beforePopup_.selectionStart + beforePopup_.selectionLength,
+                          -beforePopup_.selectionLength);
+    } else {
+        edit.setSelection(beforePopup_.selectionStart, beforePopup_.selectionLength);
     }
 }
 

@@ -34,10 +34,22 @@ public:
     explicit HistoryBox(QWidget *parent = nullptr);
 
     void showPopup() override;
+    // The list closed without a choice leaves the edit text selected as it was (opening the list
+    // takes the selection away).
+    void hidePopup() override;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+
+private:
+    struct EditState {
+        QString text;
+        int cursor = 0;
+        int selectionStart = -1;
+        int selectionLength = 0;
+    };
+    EditState beforePopup_;
 };
 
 } // namespace ziffa

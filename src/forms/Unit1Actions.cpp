@@ -213,6 +213,10 @@ void TFormZiffa::ShowVariablesWindow(bool down) {
     if (down) {
         FormVariables->show();
         FormVariables->raise();
+        // Shown by the user (F5, the button), it takes the typing, as a shown window does; at
+        // start the calculator window takes it afterwards.
+        if (!loadingSettings_)
+            FormVariables->activateWindow();
     } else {
         FormVariables->hide();
     }

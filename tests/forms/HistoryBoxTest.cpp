@@ -76,10 +76,12 @@ TEST_F(HistoryBoxTest, OpensWithNothingHighlightedWhenNoEntryMatches) {
     CalculateMany(40);
     QComboBox &box = *ziffa->ComboBoxExpression;
     box.setEditText(QStringLiteral("7*"));
+    box.lineEdit()->setSelection(1, 1);
     const Opened opened = Open(box);
     EXPECT_EQ(opened.highlighted, -1);
     EXPECT_TRUE(opened.firstInView);
     EXPECT_EQ(box.currentText(), QStringLiteral("7*"));
+    EXPECT_EQ(box.lineEdit()->selectedText(), QStringLiteral("*")) << "closed, as it was";
 }
 
 TEST_F(HistoryBoxTest, UpAndDownStepFromTheEntryOfTheText) {
@@ -87,6 +89,7 @@ TEST_F(HistoryBoxTest, UpAndDownStepFromTheEntryOfTheText) {
     QComboBox &box = *ziffa->ComboBoxExpression;
     Click(*ziffa, Qt::Key_Down);
     EXPECT_EQ(box.currentText(), QStringLiteral("1+4")) << "the next older entry";
+    EXPECT_EQ(box.lineEdit()->selectedText(), QStringLiteral("1+4")) << "typing replaces it";
     Click(*ziffa, Qt::Key_Down);
     EXPECT_EQ(box.currentText(), QStringLiteral("1+3"));
     Click(*ziffa, Qt::Key_Up);
@@ -111,6 +114,7 @@ TEST_F(HistoryBoxTest, AltDownEnterTakesTheNewest) {
     Click(*box.view()->window(), Qt::Key_Return);
     EXPECT_FALSE(box.view()->isVisible());
     EXPECT_EQ(box.currentText(), QStringLiteral("1+2")) << "one step older than 1+3's entry";
+    EXPECT_EQ(box.lineEdit()->selectedText(), QStringLiteral("1+2")) << "typing replaces it";
     EXPECT_EQ(ziffa->EditResult->text(), QStringLiteral("4")) << "the Enter stayed in the list";
 }
 

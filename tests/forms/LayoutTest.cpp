@@ -209,7 +209,7 @@ TEST_F(WindowsTest, EveryCaptionFitsItsControl) {
             if (ShownCaption(*control).isEmpty())
                 continue;
             const int width = control->fontMetrics().horizontalAdvance(ShownCaption(*control));
-            EXPECT_LE(width, CaptionRoom(*control))
+            EXPECT_LT(width, CaptionRoom(*control)) // a column to spare
                 << window->objectName().toStdString() << "." << control->objectName().toStdString()
                 << " \"" << ShownCaption(*control).toStdString() << "\" in "
                 << QFontInfo(control->font()).family().toStdString();
