@@ -163,6 +163,11 @@ def x_window(name):
     return wait_for(f"a shown window {name!r}", lambda: (x_windows(name) or [None])[0])
 
 
+def activate(window):
+    """Makes a window the active one, as a click on its title would."""
+    run("xdotool", "windowactivate", "--sync", str(window))
+
+
 def active_window_name():
     try:
         return run("xdotool", "getactivewindow", "getwindowname").strip()
@@ -367,6 +372,12 @@ class Ziffa:
             length = box.queryText().characterCount
             return length > 0 and caret_and_selection(box)[1] == (0, length)
         wait_for("the box's whole text selected", whole)
+
+    def activate(self):
+        """Brings the calculator window back as the active one (after a point that failed)."""
+        if active_window_name() != CALCULATOR:
+            activate(x_window(CALCULATOR))
+        self.wait_calculator_active()
 
     def wait_calculator_active(self):
         wait_for("the calculator window active",

@@ -13,6 +13,7 @@ chart    --chart: the three windows side by side, F6 keeps the typing, the focus
 ZIFFA_DESKTOP_SHOTS=FOLDER keeps screenshots of the moments worth looking at."""
 
 import argparse
+import contextlib
 import os
 import shutil
 import sys
@@ -67,131 +68,139 @@ def session(run):
     desktop = run.desktop
     ziffa = run.start()
 
-    # A calculation: the box shows the normalised text, whole selected, the value below.
-    type_text("2 * PI")
-    key("Return")
-    ziffa.wait_result("6.28318530717959")
-    ziffa.wait_text(ziffa.box, "2*pi", "the expression box")
-    ziffa.wait_selected_whole()
+    with run.point("a calculation"):
+        type_text("2 * PI")
+        key("Return")
+        ziffa.wait_result("6.28318530717959")
+        ziffa.wait_text(ziffa.box, "2*pi", "the expression box")
+        ziffa.wait_selected_whole()
 
-    # An error: the red line, the caret at the fault, nothing selected.
-    type_text("(2+3")
-    key("Return")
-    ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
-    wait_for("the caret at the fault", lambda: caret_and_selection(ziffa.box()) == (4, None))
+    with run.point("an error with the caret at the fault"):
+        type_text("(2+3")
+        key("Return")
+        ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
+        wait_for("the caret at the fault, nothing selected",
+                 lambda: caret_and_selection(ziffa.box()) == (4, None))
 
-    # The memory, by its shortcuts pressed as a person presses them.
-    chord("ctrl", "a")
-    type_text("6*7")
-    key("Return")
-    ziffa.wait_result("42")
-    chord("ctrl", "shift", "1")
-    wait_for("M1> enabled", lambda: pyatspi.STATE_ENABLED in states(ziffa.button("M1>")))
-    type_text("1+1")
-    chord("ctrl", "1")
-    ziffa.wait_text(ziffa.box, "42", "the expression box after Ctrl+1")
+    with run.point("the memory by its shortcuts"):
+        chord("ctrl", "a")
+        type_text("6*7")
+        key("Return")
+        ziffa.wait_result("42")
+        chord("ctrl", "shift", "1")
+        wait_for("M1> enabled", lambda: pyatspi.STATE_ENABLED in states(ziffa.button("M1>")))
+        type_text("1+1")
+        chord("ctrl", "1")
+        ziffa.wait_text(ziffa.box, "42", "the expression box after Ctrl+1")
 
-    # Ctrl with the keypad's 1 (NumLock on) and Ctrl+Alt with 1 type nothing.
-    key("Num_Lock")
-    chord("ctrl", "KP_1")
-    chord("ctrl", "alt", "1")
-    key("Num_Lock")
-    type_text("+0")
-    ziffa.wait_text(ziffa.box, "42+0", "the expression box after Ctrl with digits")
+    with run.point("5. Ctrl with the keypad's 1, or Ctrl+Alt with a letter, types nothing"):
+        key("End")
+        chord("ctrl", "KP_1")
+        chord("ctrl", "alt", "x")
+        type_text("+0")
+        ziffa.wait_text(ziffa.box, "42+0", "the expression box after Ctrl with digits")
 
-    # A click on "Oblicz" calculates and leaves the focus in the box, its text selected.
-    click_on(ziffa.button("Oblicz"))
-    ziffa.wait_result("42")
-    ziffa.wait_selected_whole()
-    check(ziffa.focused(ziffa.box()), "the box keeps the focus after the click")
-    type_text("5*5")
-    key("Return")
-    ziffa.wait_result("25")
+    with run.point("4. a click on Oblicz leaves the focus in the box, its text selected"):
+        click_on(ziffa.button("Oblicz"))
+        ziffa.wait_result("42")
+        ziffa.wait_selected_whole()
+        type_text("5*5")
+        key("Return")
+        ziffa.wait_result("25")
 
-    # An overflow: the exception box names it and the operation in Polish.
-    type_text("!(1000)*!(1000)")
-    key("Return")
-    wait_alert(ziffa, "Przepełnienie zmiennoprzecinkowe w mnożeniu")
-    key("Return")
-    wait_no_alert(ziffa)
-    ziffa.wait_calculator_active()
+    with run.point("7. the overflow's exception box in Polish"):
+        ziffa.activate()
+        chord("ctrl", "a")
+        type_text("!(1000)*!(1000)")
+        key("Return")
+        wait_alert(ziffa, "Przepełnienie zmiennoprzecinkowe w mnożeniu")
+        key("Return")
+        wait_no_alert(ziffa)
 
-    # The edit box's menu in Polish.
-    menus = harness.PopupMenus()
-    click_on(ziffa.box(), button=3)
-    items = menus.wait_items()
-    menus.close()
-    for item in ("Cofnij", "Wklej", "Zaznacz wszystko"):
-        check(item in items, f"the edit menu has no {item!r}: {sorted(items)}")
-    key("Escape")
+    with run.point("7. the edit box's menu in Polish"):
+        ziffa.activate()
+        menus = harness.PopupMenus()
+        click_on(ziffa.box(), button=3)
+        items = menus.wait_items()
+        menus.close()
+        key("Escape")
+        for item in ("Cofnij", "Wklej", "Zaznacz wszystko"):
+            check(item in items, f"the edit menu has no {item!r}: {sorted(items)}")
 
-    # The variables window: a row typed there counts at once; Enter there calculates; Escape
-    # comes back to the calculator with the box's text selected.
-    ziffa.wait_calculator_active()
-    chord("ctrl", "a")
-    type_text("a*2")
-    key("F5")
-    variables = ziffa.shown_window("Zmienne")
-    wait_for("the variables window active", lambda: harness.active_window_name() == "Zmienne")
-    type_text("a")
-    key("Tab")
-    type_text("3")
-    wait_for("the button to count the row",
-             lambda: find(ziffa.calculator, "check box", "Zmienne (1)") is not None)
-    key("Return")
-    ziffa.wait_result("6")
-    key("Escape")
-    ziffa.wait_calculator_active()
-    ziffa.wait_selected_whole()
-    type_text("a+1")
-    key("Return")
-    ziffa.wait_result("4")
-    shot(desktop, "session")
+    with run.point("the variables window: a row counts at once, Enter there calculates"):
+        ziffa.activate()
+        chord("ctrl", "a")
+        type_text("a*2")
+        key("F5")
+        ziffa.shown_window("Zmienne")
+        wait_for("the variables window active", lambda: harness.active_window_name() == "Zmienne")
+        type_text("a")
+        key("Tab")
+        type_text("3")
+        wait_for("the button to count the row",
+                 lambda: find(ziffa.calculator, "check box", "Zmienne (1)") is not None)
+        key("Return")
+        ziffa.wait_result("6")
 
-    # Every caption shows whole: no letter reaches the edge of its label where the caption ends
-    # (the right edge of a left-aligned heading, the left edge of a right-aligned caption).
-    png = os.path.join(run.folder, "captions.png")
-    desktop.screenshot(png)
-    for window, caption, side in ((variables, "Zmienna", "right"), (variables, "Wartość", "right"),
-                                  (ziffa.calculator, "Wyrażenie ", "left"),
-                                  (ziffa.calculator, "Wynik ", "left")):
-        label = find(window, "label", caption)
-        x, y, width, height = extents(label)
-        column = x + width - 1 if side == "right" else x
-        colours = harness.unique_colours_in_column(png, column, y, height)
-        check(colours == 1, f"the caption {caption!r} is cut at its {side} edge")
+    with run.point("3. Escape in the variables window: the box's text selected"):
+        if harness.active_window_name() != "Zmienne":
+            harness.activate(x_window("Zmienne"))
+        key("Escape")
+        ziffa.wait_calculator_active()
+        ziffa.wait_selected_whole()
+        type_text("a+1")
+        key("Return")
+        ziffa.wait_result("4")
+        shot(desktop, "session")
 
-    # The help window: the text, Tab to "Zamknij", Enter.
-    key("F1")
-    help_window = ziffa.shown_window("Ziffa - Informacje")
-    memo = wait_for("the help text", lambda: find(help_window, "text"))
-    check("Kalkulator w formie Interpretera Wyrażeń Matematycznych" in text_of(memo),
-          "the help text")
-    key("Tab", "Return")
-    wait_for("the help window to close", lambda: ziffa.window("Ziffa - Informacje") is None)
-    ziffa.wait_calculator_active()
+    with run.point("8. every caption shows whole"):
+        # No letter reaches the edge of its label where the caption ends: the right edge of a
+        # left-aligned heading, the left edge of a right-aligned caption.
+        png = os.path.join(run.folder, "captions.png")
+        desktop.screenshot(png)
+        variables = ziffa.shown_window("Zmienne")
+        for window, caption, side in ((variables, "Zmienna", "right"),
+                                      (variables, "Wartość", "right"),
+                                      (ziffa.calculator, "Wyrażenie ", "left"),
+                                      (ziffa.calculator, "Wynik ", "left")):
+            label = find(window, "label", caption)
+            x, y, width, height = extents(label)
+            column = x + width - 1 if side == "right" else x
+            colours = harness.unique_colours_in_column(png, column, y, height)
+            check(colours == 1, f"the caption {caption!r} is cut at its {side} edge")
 
-    # Escape ends the program, which saves its state.
-    key("Escape")
-    check(ziffa.wait_end() == 0, "the exit status is 0")
-    ini = read_ini(ziffa.settings_text())
-    check(ini["CalculatorEntries"]["0"] == "a+1", f"history: {ini['CalculatorEntries']}")
-    check(ini["Calculator"]["Memo1"] == "42", f"memory: {ini['Calculator']}")
-    check(ini["Variables"]["Variable01"] == "a" and ini["Variables"]["Value01"] == "3",
-          f"variables: {ini['Variables']}")
-    check(ini["Variables"]["ShowWindow"] == "1", "the variables window was shown")
+    with run.point("the help window"):
+        ziffa.activate()
+        key("F1")
+        help_window = ziffa.shown_window("Ziffa - Informacje")
+        memo = wait_for("the help text", lambda: find(help_window, "text"))
+        check("Kalkulator w formie Interpretera Wyrażeń Matematycznych" in text_of(memo),
+              "the help text")
+        key("Tab", "Return")
+        wait_for("the help window to close", lambda: ziffa.window("Ziffa - Informacje") is None)
+        ziffa.wait_calculator_active()
 
-    # The next start comes back as it was left.
-    again = run.start()
-    again.wait_text(again.box, "a+1", "the expression box after the restart")
-    again.wait_selected_whole()
-    again.shown_window("Zmienne")
-    chord("ctrl", "1")
-    again.wait_text(again.box, "42", "the box after Ctrl+1")
-    key("Return")
-    again.wait_result("42")
-    key("Escape")
-    check(again.wait_end() == 0, "the exit status is 0")
+    with run.point("exit, and the state saved"):
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+        ini = read_ini(ziffa.settings_text())
+        check(ini["CalculatorEntries"]["0"] == "a+1", f"history: {ini['CalculatorEntries']}")
+        check(ini["Calculator"]["Memo1"] == "42", f"memory: {ini['Calculator']}")
+        check(ini["Variables"]["Variable01"] == "a" and ini["Variables"]["Value01"] == "3",
+              f"variables: {ini['Variables']}")
+        check(ini["Variables"]["ShowWindow"] == "1", "the variables window was shown")
+
+    with run.point("the next start comes back as it was left"):
+        again = run.start()
+        again.wait_text(again.box, "a+1", "the expression box after the restart")
+        again.wait_selected_whole()
+        again.shown_window("Zmienne")
+        chord("ctrl", "1")
+        again.wait_text(again.box, "42", "the box after Ctrl+1")
+        key("Return")
+        again.wait_result("42")
+        key("Escape")
+        check(again.wait_end() == 0, "the exit status is 0")
 
 
 # ---- The history lists.
@@ -234,34 +243,49 @@ def history(run):
                 "Current=SQRT(14)\n")
     ziffa = run.start(["--chart"], settings)
 
-    combo = open_list(ziffa)
-    wait_highlighted(combo, "sqrt(14)")  # the entry of the box's text, letter case aside
-    close_list(ziffa)
-    ziffa.wait_text(ziffa.box, "SQRT(14)", "the box after the list")
+    with run.point("1. the list opens on the entry of the box's text, letter case aside"):
+        combo = open_list(ziffa)
+        try:
+            wait_highlighted(combo, "sqrt(14)")
+        finally:
+            close_list(ziffa)
+        ziffa.wait_text(ziffa.box, "SQRT(14)", "the box after the list")
 
-    key("Down")
-    ziffa.wait_text(ziffa.box, "sqrt(13)", "the box after Down (the next older entry)")
-    key("Up", "Up")
-    ziffa.wait_text(ziffa.box, "sqrt(15)", "the box after Up twice (newer entries)")
+    with run.point("1. Down and Up step from the entry of the box's text"):
+        key("Down")
+        ziffa.wait_text(ziffa.box, "sqrt(13)", "the box after Down (the next older entry)")
+        key("Up", "Up")
+        ziffa.wait_text(ziffa.box, "sqrt(15)", "the box after Up twice (newer entries)")
 
-    type_text("7*6")  # replaces the entry stepped to
-    key("Return")
-    ziffa.wait_result("42")
-    combo = open_list(ziffa)
-    wait_highlighted(combo, "7*6")
-    shot(desktop, "history")
-    key("Down", "Return")
-    ziffa.wait_text(ziffa.box, "sqrt(39)", "the box after Alt+Down, Down, Enter")
-    holds("the result of the last calculation", lambda: text_of(ziffa.result()) == "42", 0.5)
+    with run.point("1. after a calculation the list opens on the newest entry"):
+        ziffa.activate()
+        chord("ctrl", "a")
+        type_text("7*6")
+        key("Return")
+        ziffa.wait_result("42")
+        combo = open_list(ziffa)
+        try:
+            wait_highlighted(combo, "7*6")
+            shot(desktop, "history")
+        finally:
+            key("Down", "Return")
+        ziffa.wait_text(ziffa.box, "sqrt(39)", "the box after Alt+Down, Down, Enter")
+        holds("the result of the last calculation", lambda: text_of(ziffa.result()) == "42", 0.5)
 
-    # The function box alike.
-    key("F6")
-    wait_for("the chart row", lambda: harness.showing(ziffa.row(chart=True)))
-    combo = open_list(ziffa, chart=True)
-    wait_highlighted(combo, "x+y")
-    close_list(ziffa, chart=True)
-    key("Escape")
-    check(ziffa.wait_end() == 0, "the exit status is 0")
+    with run.point("1. the function box alike"):
+        ziffa.activate()
+        key("F6")
+        wait_for("the chart row", lambda: harness.showing(ziffa.row(chart=True)))
+        combo = open_list(ziffa, chart=True)
+        try:
+            wait_highlighted(combo, "x+y")
+        finally:
+            close_list(ziffa, chart=True)
+
+    with run.point("exit"):
+        ziffa.activate()
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
 # ---- The chart mode.
@@ -270,97 +294,106 @@ def chart(run):
     desktop, folder = run.desktop, run.folder
     ziffa = run.start(["--chart"])
 
-    # The variables window comes and takes the typing; Escape gives it back.
-    key("F5")
-    ziffa.shown_window("Zmienne")
-    wait_for("the variables window active", lambda: harness.active_window_name() == "Zmienne")
-    key("Escape")
-    ziffa.wait_calculator_active()
+    with run.point("the variables window shown, and Escape back"):
+        key("F5")
+        ziffa.shown_window("Zmienne")
+        wait_for("the variables window active", lambda: harness.active_window_name() == "Zmienne")
+        key("Escape")
+        ziffa.wait_calculator_active()
 
-    # F6 shows the chart window and the typing stays in the function box.
-    key("F6")
+    with run.point("2. F6 shows the chart window and the typing stays in the function box"):
+        ziffa.activate()
+        key("F6")
+        x_window("Wykres")
+        ziffa.shown_window("Wykres")
+        holds("the calculator window active",
+              lambda: harness.active_window_name() == CALCULATOR)
+        type_text("sin(x)*cos(y)")
+        ziffa.wait_text(lambda: ziffa.box(chart=True), "sin(x)*cos(y)", "the function box")
+        key("Return")
+        chart_window = x_window("Wykres")
+        wait_for("the surface drawn", lambda: harness.mean_brightness(chart_window) > 0.002)
+        shot(desktop, "chart")
+
     chart_window = x_window("Wykres")
-    ziffa.shown_window("Wykres")
-    holds("the calculator window active", lambda: harness.active_window_name() == CALCULATOR)
-    check(ziffa.focused(ziffa.box(chart=True)), "the function box has the focus")
 
-    # On a first start the three windows stand side by side.
-    calculator = frame_of(x_window(CALCULATOR))
-    variables = frame_of(x_window("Zmienne"))
-    picture = frame_of(chart_window)
-    for a, b, names in ((calculator, variables, "calculator and variables"),
-                        (calculator, picture, "calculator and chart"),
-                        (variables, picture, "variables and chart")):
-        check(not overlap(a, b), f"the {names} windows overlap: {a} {b}")
-    check(variables[0] + variables[2] + 2 == calculator[0],
-          f"the variables window 2 pixels left of the calculator: {variables} {calculator}")
-    check(picture[1] == calculator[3] + 1 and picture[0] == calculator[0],
-          f"the chart window below the calculator: {picture} {calculator}")
+    with run.point("6. on a first start the three windows stand side by side"):
+        calculator = frame_of(x_window(CALCULATOR))
+        variables = frame_of(x_window("Zmienne"))
+        picture = frame_of(chart_window)
+        for a, b, names in ((calculator, variables, "calculator and variables"),
+                            (calculator, picture, "calculator and chart"),
+                            (variables, picture, "variables and chart")):
+            check(not overlap(a, b), f"the {names} windows overlap: {a} {b}")
+        check(variables[0] + variables[2] + 2 == calculator[0],
+              f"the variables window 2 pixels left of the calculator: {variables} {calculator}")
+        check(picture[1] == calculator[3] + 1 and picture[0] == calculator[0],
+              f"the chart window below the calculator: {picture} {calculator}")
 
-    type_text("sin(x)*cos(y)")
-    key("Return")
-    wait_for("the surface drawn", lambda: harness.mean_brightness(chart_window) > 0.002)
-    shot(desktop, "chart")
+    with run.point("3. F6 back and forth: typing replaces the box's text"):
+        ziffa.activate()
+        key("F6")
+        wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
+        type_text("3*3")
+        key("Return")
+        ziffa.wait_result("9")
+        key("F6")
+        wait_for("the chart row", lambda: harness.showing(ziffa.row(chart=True)))
+        type_text("x*y")
+        ziffa.wait_text(lambda: ziffa.box(chart=True), "x*y", "the function box")
 
-    # Back and forth with F6: typing replaces the box's text each time.
-    key("F6")
-    wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
-    type_text("3*3")
-    key("Return")
-    ziffa.wait_result("9")
-    key("F6")
-    wait_for("the chart row", lambda: harness.showing(ziffa.row(chart=True)))
-    ziffa.wait_selected_whole(chart=True)
-    type_text("x*y")
-    ziffa.wait_text(lambda: ziffa.box(chart=True), "x*y", "the function box")
+    with run.point("3. Escape in the chart window: the box's text selected"):
+        x, y, width, height = frame_of(chart_window)
+        click(x + width // 2, y + height // 2)
+        wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
+        key("Escape")
+        ziffa.wait_calculator_active()
+        ziffa.wait_selected_whole(chart=True)
+        type_text("x+")  # (no entry of the list begins so: the box completes nothing)
+        ziffa.wait_text(lambda: ziffa.box(chart=True), "x+", "the function box")
 
-    # Escape in the chart window: the calculator comes back with the box's text selected.
-    x, y, width, height = frame_of(chart_window)
-    click(x + width // 2, y + height // 2)
-    wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
-    key("Escape")
-    ziffa.wait_calculator_active()
-    ziffa.wait_selected_whole(chart=True)
-    type_text("x+")  # (no entry of the list begins so: the box completes nothing)
-    key("Return")
-    wait_alert(ziffa, "Brak wyrażenia po prawej stronie operatora")
-    key("Return")
-    wait_no_alert(ziffa)
-    wait_for("the caret at the fault", lambda: caret_and_selection(ziffa.box(chart=True)) ==
-             (2, None))
+    with run.point("a refused function: the message, then the caret at the fault"):
+        ziffa.activate()
+        key("Return")
+        wait_alert(ziffa, "Brak wyrażenia po prawej stronie operatora")
+        key("Return")
+        wait_no_alert(ziffa)
+        wait_for("the caret at the fault", lambda: caret_and_selection(ziffa.box(chart=True)) ==
+                 (2, None))
 
-    # A resize redraws the picture that was shown, although the box's text is refused.
-    harness.run("xdotool", "windowsize", str(chart_window), "500", "400")
-    wait_for("the new size", lambda: "500x400" in
-             harness.run("xdotool", "getwindowgeometry", str(chart_window)))
-    holds("a picture in the chart window",
-          lambda: harness.mean_brightness(chart_window) > 0.002, seconds=2.0)
+    with run.point("9. a resize after a refused function redraws the picture shown"):
+        harness.run("xdotool", "windowsize", str(chart_window), "500", "400")
+        wait_for("the new size", lambda: "500x400" in
+                 harness.run("xdotool", "getwindowgeometry", str(chart_window)))
+        holds("a picture in the chart window",
+              lambda: harness.mean_brightness(chart_window) > 0.002, seconds=2.0)
 
-    # Ctrl+S in the chart window: Qt's own file dialog, in Polish.
-    click(x + 100, y + 100)
-    wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
-    chord("ctrl", "s")
-    dialog = ziffa.shown_window("Zapisz wykres")
-    names = {a.name for a in harness.descendants(dialog) if a.getRoleName() in
-             ("label", "push button")}
-    for name in ("Szukaj w:", "Nazwa pliku:", "Zachowaj", "Anuluj"):
-        check(name in names, f"the file dialog has no {name!r}: {sorted(names)}")
-    shot(desktop, "save")
-    target = os.path.join(folder, "rysunek.png")
-    chord("ctrl", "a")
-    type_text(target)
-    key("Return")
-    wait_for("the picture written", lambda: os.path.exists(target) and
-             open(target, "rb").read(8) == b"\x89PNG\r\n\x1a\n")
+    with run.point("7. Ctrl+S in the chart window: Qt's own file dialog in Polish"):
+        x, y, width, height = frame_of(chart_window)
+        click(x + 100, y + 100)
+        wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
+        chord("ctrl", "s")
+        dialog = ziffa.shown_window("Zapisz wykres")
+        names = {a.name for a in harness.descendants(dialog) if a.getRoleName() in
+                 ("label", "push button")}
+        shot(desktop, "save")
+        target = os.path.join(folder, "rysunek.png")
+        chord("ctrl", "a")
+        type_text(target)
+        key("Return")
+        wait_for("the picture written", lambda: os.path.exists(target) and
+                 open(target, "rb").read(8) == b"\x89PNG\r\n\x1a\n")
+        for name in ("Szukaj w:", "Nazwa pliku:", "Zachowaj", "Anuluj"):
+            check(name in names, f"the file dialog has no {name!r}: {sorted(names)}")
 
-    # F6 in the chart window ends the chart mode; the typing goes on in the calculator.
-    wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
-    key("F6")
-    ziffa.wait_calculator_active()
-    wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
-    type_text("exit")
-    key("Return")
-    check(ziffa.wait_end() == 0, "the exit status is 0")
+    with run.point("F6 in the chart window ends the chart mode; the typing goes on"):
+        wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
+        key("F6")
+        ziffa.wait_calculator_active()
+        wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
+        type_text("exit")
+        key("Return")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
 SCENARIOS = {"session": session, "history": history, "chart": chart}
@@ -374,6 +407,22 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="ziffa-desktop-run-")
         self.desktop = harness.Desktop()
         self.started = []
+        self.passed = []
+        self.failed = []
+
+    @contextlib.contextmanager
+    def point(self, name):
+        """One point of the scenario. A failed check fails the point, and the scenario goes on
+        with the next one, so that every point is judged."""
+        try:
+            yield
+            self.passed.append(name)
+            print(f"  ok      {name}", flush=True)
+        except Failure as failure:
+            self.failed.append(name)
+            picture = os.path.join(self.folder, f"failure-{len(self.failed)}.png")
+            self.desktop.screenshot(picture)
+            print(f"  FAILED  {name}: {failure} (the screen: {picture})", flush=True)
 
     def start(self, arguments=(), settings_text=None):
         ziffa = Ziffa.__new__(Ziffa)
@@ -395,23 +444,21 @@ def main():
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     args = parser.parse_args()
     run = Run(os.path.abspath(args.ziffa))
-    status = 1
+    print(f"desktop {args.scenario} on display {run.desktop.display}:", flush=True)
     try:
         SCENARIOS[args.scenario](run)
-        print(f"desktop {args.scenario}: 1 passed, 0 failed")
-        status = 0
-    except Exception as failure:  # a failed check, or a tool that failed
-        print(f"desktop {args.scenario}: FAILED: {failure!r}")
-        run.desktop.screenshot(os.path.join(run.folder, "failure.png"))
-        log = os.path.join(run.folder, "ziffa.log")
-        if os.path.exists(log):
-            print(open(log, errors="replace").read())
-        print(f"(the screen at the failure: {run.folder}/failure.png)")
+    except Exception as error:  # a tool that failed, or a check outside the points
+        run.failed.append(repr(error))
+        print(f"  FAILED  {error!r}", flush=True)
     finally:
         run.close()
-    if status == 0:
-        shutil.rmtree(run.folder, ignore_errors=True)
-    sys.exit(status)
+    print(f"{len(run.passed)} passed, {len(run.failed)} failed")
+    if run.failed:
+        log = os.path.join(run.folder, "ziffa.log")
+        if os.path.exists(log):
+            print("The program's output:\n" + open(log, errors="replace").read())
+        sys.exit(1)
+    shutil.rmtree(run.folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
