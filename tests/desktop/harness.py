@@ -301,7 +301,7 @@ class PopupMenus:
 class Ziffa:
     """The real program on the desktop, with a settings file of its own."""
 
-    def __init__(self, binary, folder, arguments=(), settings_text=None):
+    def __init__(self, binary, folder, arguments=(), settings_text=None, environment=None):
         self.binary = binary
         self.folder = folder
         self.settings = os.path.join(folder, "ziffa.ini")
@@ -310,6 +310,7 @@ class Ziffa:
                 file.write(settings_text)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                    ZIFFA_SETTINGS=self.settings, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb")
+        env.update(environment or {})
         self.log = open(os.path.join(folder, "ziffa.log"), "w")
         self.process = subprocess.Popen([binary, *arguments], env=env, cwd=folder,
                                         stdout=self.log, stderr=subprocess.STDOUT)
