@@ -195,7 +195,10 @@ def overlap(a, b):
 
 
 def clipboard():
-    return run("xclip", "-selection", "clipboard", "-o")
+    try:
+        return run("xclip", "-selection", "clipboard", "-o")
+    except subprocess.CalledProcessError:
+        return None  # nothing on the clipboard yet
 
 
 def mean_brightness(window):

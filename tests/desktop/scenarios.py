@@ -108,6 +108,13 @@ def session(run):
         key("Return")
         ziffa.wait_result("25")
 
+    with run.point("4. a click on Kopiuj copies the result and leaves the focus in the box"):
+        click_on(ziffa.button("Kopiuj"))
+        wait_for("the result on the clipboard", lambda: harness.clipboard() == "25")
+        type_text("6*7")
+        key("Return")
+        ziffa.wait_result("42")
+
     with run.point("7. the overflow's exception box in Polish"):
         ziffa.activate()
         chord("ctrl", "a")

@@ -669,6 +669,7 @@ TEST_F(SettingsTest, BinaryGarbageLoadsAndSavesStably) {
 TEST_F(SettingsTest, MillionCharacterLinesLoad) {
     const std::string million(1000000, '7');
     StartWith("[" + million + "]\nCount=3\n[Variables]\nVariable01=" + million +
+              "\nValue05=" + million + "\n[ChartEntries]\nCurrent=" + million +
               "\n[CalculatorEntries]\nCount=2\n0=" + million + "\n1=" + million +
               "1\nCurrent=" + million + "\n" + million + "\n[Calculator]\nMemo1=" + million +
               "\nLeft=" + million + "\n");
@@ -676,11 +677,14 @@ TEST_F(SettingsTest, MillionCharacterLinesLoad) {
     ASSERT_EQ(ziffa->ComboBoxExpression->count(), 2);
     EXPECT_EQ(ziffa->ComboBoxExpression->itemText(0).size(), 1000000);
     EXPECT_EQ(ziffa->MemorySlot1.size(), 1000000u);
-    // The boxes hold the texts whole.
+    // The boxes hold the texts whole, and give them back whole.
     EXPECT_EQ(variables->Edit1->text().size(), 1000000);
+    EXPECT_EQ(variables->Edit10->text().size(), 1000000);
+    EXPECT_EQ(ziffa->ComboBoxFun->currentText().size(), 1000000);
     EXPECT_EQ(ziffa->ComboBoxExpression->currentText().size(), 1000000);
     const std::string file = CloseAndRead();
     EXPECT_NE(file.find("\nVariable01=" + million + "\n"), std::string::npos);
+    EXPECT_NE(file.find("\nValue05=" + million + "\n"), std::string::npos);
     EXPECT_NE(file.find("\nCurrent=" + million + "\n"), std::string::npos);
     EXPECT_NE(file.find("\nMemo1=" + million + "\n"), std::string::npos);
     EXPECT_NE(file.find("\n1=" + million + "1\n"), std::string::npos);
