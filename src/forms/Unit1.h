@@ -110,8 +110,9 @@ private:
     void FormCreate();
     void RunCommandLine();
     // Places the windows whose places the settings file left to their defaults again, by the
-    // frames now known (those defaults take the windows' outer sizes).
-    void SettleDefaultPlaces(bool variablesLeft, bool chartTop);
+    // frames now known (those defaults take the windows' outer sizes), from the calculator
+    // window's left as loaded.
+    void SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop);
     bool FormKeyPress(const QKeyEvent &event);
     // F5 and F6: flip the button's down state, then run its click handler.
     void ToggleVariables();

@@ -192,8 +192,8 @@ void TFormZiffa::FormShow() {
         LoadChartWindow(*this, store, chartTopByDefault);
         // The places that depend on frames are settled again once the frames are known.
         if (variablesLeftByDefault || chartTopByDefault)
-            WhenFramed(*this, [this, variablesLeftByDefault, chartTopByDefault] {
-                SettleDefaultPlaces(variablesLeftByDefault, chartTopByDefault);
+            WhenFramed(*this, [this, variablesLeftByDefault, chartTopByDefault, left = x()] {
+                SettleDefaultPlaces(left, variablesLeftByDefault, chartTopByDefault);
             });
         LoadHistory(store, section::ChartEntries, *ComboBoxFun);
         ComboBoxFun->lineEdit()->selectAll();
@@ -209,9 +209,11 @@ void TFormZiffa::FormShow() {
     ForceForeground(*this);
 }
 
-void TFormZiffa::SettleDefaultPlaces(bool variablesLeft, bool chartTop) {
+void TFormZiffa::SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop) {
     const IniStore none; // every key takes its default
-    const DefaultInputs inputs = InputsOfDefaults(*this);
+    DefaultInputs inputs = InputsOfDefaults(*this);
+    // The left as loaded: the window system may not have told the framed window's place yet.
+    inputs.calculatorLeft = calculatorLeft;
     if (variablesLeft && FormVariables)
         PlaceWindow(*FormVariables, ReadSettingInteger(none, SettingKey::VariablesLeft, inputs),
                     FormVariables->y());

@@ -45,16 +45,25 @@ def holds(what, condition, seconds=1.5):
         time.sleep(0.05)
 
 
+def wait_active(window):
+    """Waits until a window of the program is the active one, keys going to it."""
+    wait_for(f"the window {window.name!r} active",
+             lambda: pyatspi.STATE_ACTIVE in states(window) and
+             harness.active_window_name() == window.name)
+
+
 def wait_alert(ziffa, text):
+    """Waits for a message box with this text to be open and active."""
     def alert():
         for window in harness.children(ziffa.app):
             if window.getRoleName() == "alert" and harness.showing(window):
                 label = find(window, "label", pred=lambda a: a.name != "")
                 if label is not None:
-                    return label.name
+                    return window, label.name
         return None
-    shown = wait_for("a message box", alert)
+    window, shown = wait_for("a message box", alert)
     check(shown == text, f"the message box says {shown!r}, not {text!r}")
+    wait_active(window)
 
 
 def wait_no_alert(ziffa):
@@ -180,6 +189,7 @@ def session(run):
         ziffa.activate()
         key("F1")
         help_window = ziffa.shown_window("Ziffa - Informacje")
+        wait_active(help_window)
         memo = wait_for("the help text", lambda: find(help_window, "text"))
         check("Kalkulator w formie Interpretera Wyrażeń Matematycznych" in text_of(memo),
               "the help text")
@@ -381,6 +391,7 @@ def chart(run):
         wait_for("the chart window active", lambda: harness.active_window_name() == "Wykres")
         chord("ctrl", "s")
         dialog = ziffa.shown_window("Zapisz wykres")
+        wait_active(dialog)
         names = {a.name for a in harness.descendants(dialog) if a.getRoleName() in
                  ("label", "push button")}
         shot(desktop, "save")
