@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick x11-utils strace
+  qt6-translations-l10n
+  openbox xdotool xclip dbus at-spi2-core python3-pyatspi
   locales
   desktop-file-utils appstream
   dpkg-dev debhelper lintian fakeroot
@@ -32,8 +34,8 @@ done
 
 if [[ ${#missing[@]} -gt 0 ]]; then
   echo "Installing: ${missing[*]}" >&2
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -q >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}" >&2
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then

@@ -6,6 +6,9 @@
 #include "forms/Unitwykres.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace ziffa {
 
@@ -25,6 +28,18 @@ public:
 };
 
 } // namespace
+
+void InstallPolishTranslations(QCoreApplication &application) {
+    // Qt's dates, sizes and numbers in the Polish way too (the file dialog's columns). The
+    // calculator's decimal separator is the user's own all the same: it comes from the system.
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+    auto *translator = new QTranslator(&application);
+    if (translator->load(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator; // Qt's own English texts, then
+}
 
 int RunStartup(const std::function<void()> &startAndLoop) {
     RunGuarded(startAndLoop);
@@ -53,6 +68,7 @@ int RunApplication(int &argc, char **argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Ziffa 3.1"));
     // The calculator window ends the program when it closes; no other window does.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallPolishTranslations(application);
     return RunStartup([] {
         QStringList commandLine = QCoreApplication::arguments();
         commandLine.removeFirst();

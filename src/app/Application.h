@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+class QCoreApplication;
+
 #include <functional>
 
 namespace ziffa {
@@ -15,6 +17,11 @@ int RunApplication(int &argc, char **argv);
 // windows. commandLine: the arguments after the program's name; a first "--chart" switches on
 // the chart mode that draws. Needs a QApplication.
 void RunWindows(QStringList commandLine);
+
+// Qt's own texts in Polish, as the whole interface is, whatever the user's locale: the file
+// dialog, the edit boxes' menu, the buttons of the message boxes. Without Debian's
+// qt6-translations-l10n they stay English.
+void InstallPolishTranslations(QCoreApplication &application);
 
 // Runs the start-up and the message loop: an exception that escapes them is shown in the
 // standard exception box, and the program still ends normally. Returns the exit code, 0.

@@ -9,8 +9,8 @@ class TGraph3D;
 void SetChartWindowProperties(TGraph3D &graph);
 
 // The look of a drawing chart: the designer defaults (colours, margin, line mode, axes and
-// numbers) with the chart window's ranges and steps, and its font for the scale numbers. Without the defaults a graph made at run
-// time would draw black on black.
+// numbers) with the chart window's ranges and steps, and its font for the scale numbers. Without
+// the defaults a graph made at run time would draw black on black.
 void ApplyChartLook(TGraph3D &graph);
 
 } // namespace ziffa

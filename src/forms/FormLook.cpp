@@ -1,8 +1,14 @@
 #include "forms/FormLook.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPalette>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionToolButton>
+#include <QToolButton>
 #include <QWidget>
 
 namespace ziffa {
@@ -70,6 +76,99 @@ void StyleSpeedButton(QAbstractButton &button, const QColor &colour, bool bold) 
     button.setFont(PointFont(QStringLiteral("MS Sans Serif"), 8, bold));
     SetTextColour(button, colour);
     button.setFocusPolicy(Qt::NoFocus);
+}
+
+QString ShownCaption(const QWidget &control) {
+    QString text;
+    if (const auto *button = qobject_cast<const QAbstractButton *>(&control))
+        text = button->text();
+    else if (const auto *label = qobject_cast<const QLabel *>(&control))
+        text = label->text();
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i; // "&x" shows x underlined, "&&" shows one "&"
+        shown += text[i];
+    }
+    return shown;
+}
+
+int CaptionRoom(const QWidget &control) {
+    const QStyle *style = control.style();
+    if (const auto *label = qobject_cast<const QLabel *>(&control)) {
+        int indent = label->indent();
+        if (indent < 0) // the default: half an "x" when the label has a frame
+            indent = label->frameWidth() > 0 ? label->fontMetrics().horizontalAdvance(u'x') / 2 : 0;
+        return label->contentsRect().width() - 2 * label->margin() - indent;
+    }
+    if (const auto *button = qobject_cast<const QPushButton *>(&control)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.features = button->isFlat() ? QStyleOptionButton::Flat : QStyleOptionButton::None;
+        option.text = button->text();
+        return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    }
+    if (const auto *button = qobject_cast<const QToolButton *>(&control)) {
+        QStyleOptionToolButton option;
+        option.initFrom(button);
+        option.subControls = QStyle::SC_ToolButton;
+        option.toolButtonStyle = button->toolButtonStyle();
+        option.text = button->text();
+        if (button->autoRaise())
+            option.state |= QStyle::State_AutoRaise;
+        const QRect area =
+            style->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButton, button);
+        const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+        return area.width() - 2 * frame;
+    }
+    return control.width();
+}
+
+namespace {
+
+int CaptionWidth(const QFont &font, const QString &caption) {
+    return QFontMetrics(font).horizontalAdvance(caption);
+}
+
+} // namespace
+
+bool CaptionFits(const QWidget &control) {
+    return CaptionWidth(control.font(), ShownCaption(control)) < CaptionRoom(control);
+}
+
+void FitCaption(QWidget &control) {
+    const QString caption = ShownCaption(control);
+    const int room = CaptionRoom(control);
+    QFont font = control.font();
+    // A column to spare: a letter that touches the edge looks cut.
+    if (caption.isEmpty() || CaptionWidth(font, caption) < room)
+        return;
+    // Narrower letters first, down to the width of a condensed face; then smaller ones.
+    for (int stretch = 95; stretch >= 75; stretch -= 5) {
+        font.setStretch(stretch);
+        if (CaptionWidth(font, caption) < room) {
+            control.setFont(font);
+            return;
+        }
+    }
+    const bool inPixels = font.pixelSize() > 0;
+    int size = inPixels ? font.pixelSize() : font.pointSize();
+    while (size > 1 && CaptionWidth(font, caption) >= room) {
+        --size;
+        if (inPixels)
+            font.setPixelSize(size);
+        else
+            font.setPointSize(size);
+    }
+    control.setFont(font);
+}
+
+void FitCaptions(QWidget &window) {
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        if (qobject_cast<QLabel *>(control) || qobject_cast<QAbstractButton *>(control))
+            FitCaption(*control);
+    }
 }
 
 } // namespace ziffa

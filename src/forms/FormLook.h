@@ -30,6 +30,19 @@ QColor TextColour(const QWidget &control);
 // centred, the given control being its focus target.
 void StyleCaptionLabel(QLabel &label, QWidget *buddy);
 
+// The caption of a label or a button as it shows: without the "&" marks of its accelerator.
+QString ShownCaption(const QWidget &control);
+// The width that a label or a button has for its caption, within its frame and margins, as the
+// control's style draws it.
+int CaptionRoom(const QWidget &control);
+// Whether the caption fits its control with the font it has, with a column to spare.
+bool CaptionFits(const QWidget &control);
+// Makes a caption fit its control without moving the control: the font is narrowed, as a
+// condensed face of the same family would be, then made smaller if it still doesn't fit.
+void FitCaption(QWidget &control);
+// FitCaption for every label and button of a window.
+void FitCaptions(QWidget &window);
+
 // A flat button of the bottom rows: "MS Sans Serif" 8 pt, bold or not, in the given colour.
 void StyleSpeedButton(QAbstractButton &button, const QColor &colour, bool bold);
 

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <exception>
 #include <utility>
 
 namespace ziffa {
+
+// The message of an exception as the standard exception box shows it: a floating-point fault of
+// the evaluator in Polish, naming the fault and the operation; a lack of memory in Polish; any
+// other exception by its own message; none (an exception of another kind) as an unknown one.
+QString ExceptionMessage(const std::exception *exception);
 
 // Shows the message of an exception that escaped a handler in the standard exception box.
 void ReportEscapedException(const std::exception *exception) noexcept;

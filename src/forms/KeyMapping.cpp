@@ -36,7 +36,9 @@ ShortcutKey DigitOf(const KeyFacts &facts, KeyPlatform platform) {
 } // namespace
 
 KeyFacts FactsOf(const QKeyEvent &event) {
-    return {event.key(), event.modifiers(), event.nativeScanCode(), event.nativeVirtualKey()};
+    const QString text = event.text();
+    return {event.key(), event.modifiers(), event.nativeScanCode(), event.nativeVirtualKey(),
+            !text.isEmpty() && text.front().isPrint()};
 }
 
 KeyPlatform CurrentKeyPlatform() {
@@ -72,6 +74,15 @@ ShortcutKey MapShortcutKey(const KeyFacts &facts, KeyPlatform platform) {
 
 ShortcutKey MapShortcutKey(const QKeyEvent &event) {
     return MapShortcutKey(FactsOf(event), CurrentKeyPlatform());
+}
+
+bool TypesUnderCtrl(const KeyFacts &facts, KeyPlatform platform) {
+    const Qt::KeyboardModifiers m = facts.modifiers;
+    if (!facts.printable || !m.testFlag(Qt::ControlModifier))
+        return false;
+    if (platform == KeyPlatform::Windows && m.testFlag(Qt::AltModifier))
+        return false;
+    return (m & ~(Qt::ControlModifier | Qt::ShiftModifier)) != Qt::NoModifier;
 }
 
 bool HasDialogKeyModifier(Qt::KeyboardModifiers m) {

@@ -21,6 +21,7 @@ struct KeyFacts {
     Qt::KeyboardModifiers modifiers = Qt::NoModifier; // held at the moment of the event
     std::uint32_t nativeScanCode = 0;                 // X11/Wayland keycode
     std::uint32_t nativeVirtualKey = 0;               // Windows virtual-key code
+    bool printable = false;                           // the event's text is a printable character
 };
 
 KeyFacts FactsOf(const QKeyEvent &event);
@@ -42,6 +43,12 @@ inline bool CtrlHeld(Qt::KeyboardModifiers m) {
 inline bool ShiftHeld(Qt::KeyboardModifiers m) {
     return m.testFlag(Qt::ShiftModifier);
 }
+
+// Whether a key press with Ctrl held would type its character into a line edit. A line edit
+// leaves the text of Ctrl and Ctrl+Shift alone (those are its shortcuts), but types it when
+// another modifier comes with them: the keypad's (Ctrl with the keypad's 1), Alt or Meta. On
+// Windows, Ctrl+Alt is AltGr, which types the letters of many layouts, and keeps typing.
+bool TypesUnderCtrl(const KeyFacts &facts, KeyPlatform platform);
 
 // Whether any modifier that a dialog key (Enter, Escape) must not have is held: Shift, Ctrl,
 // Alt or Meta. The keypad flag doesn't count.

@@ -3,6 +3,7 @@
 #include "forms/Anchors.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
+#include "forms/HistoryBox.h"
 #include "forms/KeyPreview.h"
 #include "forms/Unitinformacje.h"
 #include "interpreter/Evaluator.h"
@@ -41,19 +42,13 @@ QToolButton *SpeedButton(QWidget *parent, const QString &caption, const QString 
     return button;
 }
 
-QComboBox *HistoryBox(QWidget *parent) {
-    auto *box = new QComboBox(parent);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setMaxVisibleItems(30);
-    return box;
-}
-
+// A push button of the calculation and chart rows. It is not a tab stop, and a click doesn't
+// take the focus either, so that typing goes on in the box that had it.
 QPushButton *RowButton(QWidget *parent, const QString &caption, const QString &hint) {
     auto *button = new QPushButton(caption, parent);
     button->setToolTip(hint);
     button->setAutoDefault(false);
-    button->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -128,7 +123,7 @@ void TFormZiffa::BuildCalculationRow() {
     // Each label comes before its control, which so lies over the label's last column.
     Label3 = Place(new QLabel(QStringLiteral("&Wyrażenie "), PanelOblicz), 5, 3, 74, 18);
     Label3->setObjectName(QStringLiteral("Label3"));
-    ComboBoxExpression = Place(HistoryBox(PanelOblicz), 78, 2, 281, 21);
+    ComboBoxExpression = Place(new HistoryBox(PanelOblicz), 78, 2, 281, 21);
     ComboBoxExpression->setObjectName(QStringLiteral("ComboBoxExpression"));
     ComboBoxExpression->setCompleter(nullptr); // no completion from the list while typing
     StyleCaptionLabel(*Label3, ComboBoxExpression);
@@ -163,7 +158,7 @@ void TFormZiffa::BuildChartRow() {
 
     Label4 = Place(new QLabel(QStringLiteral("&f(x,y) "), PanelWykres), 5, 3, 74, 18);
     Label4->setObjectName(QStringLiteral("Label4"));
-    ComboBoxFun = Place(HistoryBox(PanelWykres), 78, 2, 287, 21);
+    ComboBoxFun = Place(new HistoryBox(PanelWykres), 78, 2, 287, 21);
     ComboBoxFun->setObjectName(QStringLiteral("ComboBoxFun"));
     StyleCaptionLabel(*Label4, ComboBoxFun);
     ButtonDraw =
@@ -222,6 +217,7 @@ void TFormZiffa::FormCreate() {
     setMinimumWidth(MinimumClientWidth);
     setMinimumHeight(clientHeight);
     setMaximumHeight(clientHeight);
+    FitCaptions(*this);
 }
 
 } // namespace ziffa

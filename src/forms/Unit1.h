@@ -83,6 +83,10 @@ public:
     void StoreMemory1(std::string_view text);
     void StoreMemory2(std::string_view text);
     void ShowVariablesWindow(bool down);
+    // Brings the window forward and asks for the activation (Escape in the variables and chart
+    // windows). When the focus is in a drop-down box, the box's whole text is selected, as when
+    // the focus moves into it, so that typing replaces it.
+    void ActivateWithFocus();
     void SetChartMode(bool on);
     // The reset while the chart row is shown: empties the function box and clears the graph.
     void ChartModeReset();
@@ -105,6 +109,10 @@ private:
     void BuildBottomRow();
     void FormCreate();
     void RunCommandLine();
+    // Places the windows whose places the settings file left to their defaults again, by the
+    // frames now known (those defaults take the windows' outer sizes), from the calculator
+    // window's left as loaded.
+    void SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop);
     bool FormKeyPress(const QKeyEvent &event);
     // F5 and F6: flip the button's down state, then run its click handler.
     void ToggleVariables();
@@ -116,6 +124,7 @@ private:
     void DrawFunction(QObject *sender, const std::string &text);
 
     bool chartDrawing_ = false;
+    std::string lastDrawn_; // the function on the chart, in the chart mode that draws
     bool shown_ = false;
     bool closed_ = false;
     bool loadingSettings_ = false;    // while FormShow applies the settings file

@@ -6,6 +6,7 @@
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/History.h"
+#include "forms/HistoryBox.h"
 #include "forms/TextConvert.h"
 #include "forms/Unitinformacje.h"
 #include "forms/Unitvariables.h"
@@ -30,7 +31,7 @@ namespace ziffa {
 
 void TFormZiffa::ButtonCalculateClick() {
     const std::string normalised = NormalizeExpression(ToCp1250(ComboBoxExpression->currentText()));
-    ComboBoxExpression->setEditText(FromCp1250(normalised));
+    SetEditTextIfOther(*ComboBoxExpression, FromCp1250(normalised));
     if (normalised == "exit") {
         close();
         return;
@@ -52,7 +53,7 @@ void TFormZiffa::ButtonCalculateClick() {
     }
     const QString accepted = ComboBoxExpression->currentText();
     AddToHistory(*ComboBoxExpression, accepted);
-    ComboBoxExpression->setEditText(accepted);
+    SetEditTextIfOther(*ComboBoxExpression, accepted);
     ComboBoxExpression->lineEdit()->selectAll();
 }
 
@@ -175,6 +176,9 @@ void TFormZiffa::ToggleChart() {
 }
 
 bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
+    // Ctrl with a character types nothing: the keys are the window's shortcuts.
+    if (TypesUnderCtrl(FactsOf(event), CurrentKeyPlatform()))
+        return true;
     // Enter and Escape are dialog keys: they act on the press, with no modifier held. An open
     // drop-down list keeps them for itself (the key preview doesn't pass them on).
     const ShortcutKey key = MapShortcutKey(event);
@@ -209,8 +213,22 @@ void TFormZiffa::ShowVariablesWindow(bool down) {
     if (down) {
         FormVariables->show();
         FormVariables->raise();
+        // Shown by the user (F5, the button), it takes the typing, as a shown window does; at
+        // start the calculator window takes it afterwards.
+        if (!loadingSettings_)
+            FormVariables->activateWindow();
     } else {
         FormVariables->hide();
+    }
+}
+
+void TFormZiffa::ActivateWithFocus() {
+    raise();
+    activateWindow();
+    for (QComboBox *box : {ComboBoxExpression, ComboBoxFun}) {
+        const QWidget *focus = focusWidget();
+        if (box->isVisibleTo(this) && focus && (focus == box || focus == box->lineEdit()))
+            FocusWholeText(*box);
     }
 }
 

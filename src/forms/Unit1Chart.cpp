@@ -6,6 +6,7 @@
 #include "components/Graph3d.h"
 #include "forms/ChartLook.h"
 #include "forms/History.h"
+#include "forms/HistoryBox.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/Unitvariables.h"
@@ -32,14 +33,19 @@ void TFormZiffa::SetChartMode(bool on) {
     PanelWykres->setVisible(on);
     PanelOblicz->setVisible(!on);
     if (on) {
+        // The chart window shows without taking the activation (a window flag), so the typing
+        // goes on here, in the function box.
         if (FormWykres)
             FormWykres->show();
-        ComboBoxFun->setFocus();
+        FocusWholeText(*ComboBoxFun);
     } else {
         if (FormWykres)
             FormWykres->hide();
-        ComboBoxExpression->setFocus();
+        FocusWholeText(*ComboBoxExpression);
     }
+    // Closing the chart window from its own keys or its close box leaves no window active.
+    if (!isActiveWindow())
+        activateWindow();
 }
 
 void TFormZiffa::SpeedButton8Click() {
@@ -55,7 +61,8 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
         edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
     const int selectionLength = static_cast<int>(edit.selectedText().size());
 
-    ComboBoxFun->setEditText(FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
+    SetEditTextIfOther(*ComboBoxFun,
+                       FromCp1250(NormalizeExpression(ToCp1250(ComboBoxFun->currentText()))));
     // The noted selection, kept within the text, which normalising may have shortened.
     const int length = static_cast<int>(edit.text().size());
     const int start = std::min(selectionStart, length);
@@ -81,7 +88,7 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
     if (errorCode <= 0) {
         const QString accepted = ComboBoxFun->currentText();
         AddToHistory(*ComboBoxFun, accepted);
-        ComboBoxFun->setEditText(accepted);
+        SetEditTextIfOther(*ComboBoxFun, accepted);
         edit.selectAll();
         return;
     }
@@ -107,8 +114,13 @@ void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
     TGraph3D &graph = *FormWykres->Graph;
     // The function is checked as the graph reads it, with its own variables x and y.
     if (const int refused = graph.CheckFunction(text)) {
-        if (!sender)
+        if (!sender) {
+            // The timer's re-run after a resize: the picture follows the window's new size
+            // with the function it showed.
+            if (!lastDrawn_.empty())
+                graph.g3D_drawfromfunction(lastDrawn_);
             return;
+        }
         Reporter().ShowWarning(this, QStringLiteral("Ziffa - Wykresy"),
                                FromCp1250(ErrorMessage(refused)));
         ComboBoxFun->lineEdit()->setCursorPosition(graph.g3D_errorposition());
@@ -116,9 +128,10 @@ void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
     }
     graph.g3D_cleargraph();
     graph.g3D_drawfromfunction(text);
+    lastDrawn_ = text;
     const QString accepted = ComboBoxFun->currentText();
     AddToHistory(*ComboBoxFun, accepted);
-    ComboBoxFun->setEditText(accepted);
+    SetEditTextIfOther(*ComboBoxFun, accepted);
     ComboBoxFun->lineEdit()->selectAll();
 }
 
@@ -127,6 +140,7 @@ void TFormZiffa::ChartModeReset() {
     ComboBoxFun->setFocus();
     if (FormWykres)
         FormWykres->Graph->g3D_cleargraph();
+    lastDrawn_.clear(); // the picture is empty now, and stays so after a resize
 }
 
 } // namespace ziffa

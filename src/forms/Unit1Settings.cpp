@@ -51,17 +51,35 @@ void LoadCalculatorPlace(TFormZiffa &form, const IniStore &store) {
     PlaceWindow(form, left, top);
 }
 
+// The computed defaults take the windows' outer sizes, frames included: the variables window
+// stands 2 pixels left of the calculator's frame, the chart window just below it. A frame is
+// known once the window manager has framed the window; until then it is estimated.
 DefaultInputs InputsOfDefaults(const TFormZiffa &form) {
+    const QMargins frame = FrameOrEstimate(form);
+    const QMargins variablesFrame =
+        FormVariables ? FrameOrEstimate(*FormVariables, &form) : QMargins();
     return {.calculatorWidth = form.width(),
             .calculatorLeft = form.x(),
-            .calculatorHeight = form.height(),
-            .variablesWidth = FormVariables ? FormVariables->width() : 0};
+            .calculatorHeight = form.height() + frame.top() + frame.bottom(),
+            .variablesWidth = FormVariables ? FormVariables->width() + variablesFrame.left() +
+                                                  variablesFrame.right()
+                                            : 0};
 }
 
-void LoadVariablesWindow(TFormZiffa &form, const IniStore &store) {
+// Whether the file gives a key with a computed default a value of its own (a missing key, or
+// one that doesn't read as an integer, takes the default). Read with two sets of inputs whose
+// defaults differ, only a value of the file's comes back the same.
+bool FileGives(const IniStore &store, SettingKey id) {
+    const DefaultInputs one{.calculatorLeft = 0, .calculatorHeight = 0};
+    const DefaultInputs other{.calculatorLeft = 1, .calculatorHeight = 1};
+    return ReadSettingInteger(store, id, one) == ReadSettingInteger(store, id, other);
+}
+
+void LoadVariablesWindow(TFormZiffa &form, const IniStore &store, bool &leftByDefault) {
     const DefaultInputs inputs = InputsOfDefaults(form);
     const int left = ReadSettingInteger(store, SettingKey::VariablesLeft, inputs);
     const int top = ReadSettingInteger(store, SettingKey::VariablesTop, inputs);
+    leftByDefault = !FileGives(store, SettingKey::VariablesLeft);
     if (FormVariables)
         PlaceWindow(*FormVariables, left, top);
 
@@ -82,10 +100,11 @@ void LoadVariablesWindow(TFormZiffa &form, const IniStore &store) {
     }
 }
 
-void LoadChartWindow(const TFormZiffa &form, const IniStore &store) {
+void LoadChartWindow(const TFormZiffa &form, const IniStore &store, bool &topByDefault) {
     const DefaultInputs inputs = InputsOfDefaults(form);
     const int left = ReadSettingInteger(store, SettingKey::ChartLeft, inputs);
     const int top = ReadSettingInteger(store, SettingKey::ChartTop, inputs);
+    topByDefault = !FileGives(store, SettingKey::ChartTop);
     const int width = ReadSettingInteger(store, SettingKey::ChartWidth, inputs);
     const int height = ReadSettingInteger(store, SettingKey::ChartHeight, inputs);
     const int state = ReadSettingInteger(store, SettingKey::ChartWindowsState, inputs);
@@ -176,8 +195,15 @@ void TFormZiffa::FormShow() {
         settingsUnreadable_ = false;
         const FlagScope loading(loadingSettings_);
         LoadCalculatorPlace(*this, store);
-        LoadVariablesWindow(*this, store);
-        LoadChartWindow(*this, store);
+        bool variablesLeftByDefault = false;
+        bool chartTopByDefault = false;
+        LoadVariablesWindow(*this, store, variablesLeftByDefault);
+        LoadChartWindow(*this, store, chartTopByDefault);
+        // The places that depend on frames are settled again once the frames are known.
+        if (variablesLeftByDefault || chartTopByDefault)
+            WhenFramed(*this, [this, variablesLeftByDefault, chartTopByDefault, left = x()] {
+                SettleDefaultPlaces(left, variablesLeftByDefault, chartTopByDefault);
+            });
         LoadHistory(store, section::ChartEntries, *ComboBoxFun);
         ComboBoxFun->lineEdit()->selectAll();
         LoadHistory(store, section::CalculatorEntries, *ComboBoxExpression);
@@ -190,6 +216,19 @@ void TFormZiffa::FormShow() {
         StoreMemory2(ReadSettingText(store, SettingKey::CalculatorMemo2));
     } // the store closes without writing
     ForceForeground(*this);
+}
+
+void TFormZiffa::SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop) {
+    const IniStore none; // every key takes its default
+    DefaultInputs inputs = InputsOfDefaults(*this);
+    // The left as loaded: the window system may not have told the framed window's place yet.
+    inputs.calculatorLeft = calculatorLeft;
+    if (variablesLeft && FormVariables)
+        PlaceWindow(*FormVariables, ReadSettingInteger(none, SettingKey::VariablesLeft, inputs),
+                    FormVariables->y());
+    if (chartTop && FormWykres)
+        PlaceWindow(*FormWykres, FormWykres->x(),
+                    ReadSettingInteger(none, SettingKey::ChartTop, inputs));
 }
 
 void TFormZiffa::RunCommandLine() {

@@ -85,6 +85,7 @@ TFormInformacje::TFormInformacje(QWidget *parent) : QDialog(parent) {
     if (screen)
         move(screen->geometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
 
+    FitCaptions(*this);
     Memo1->setFocus();
     FormInformacje = this;
 }

@@ -3,6 +3,7 @@
 #include "forms/Bevel.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
+#include "forms/HistoryBox.h"
 #include "forms/KeyPreview.h"
 #include "forms/TextConvert.h"
 #include "forms/Unit1.h"
@@ -28,6 +29,7 @@ QLineEdit *Box(QWidget *parent, const char *name, int left, int top, int width) 
     auto *box = new QLineEdit(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(left, top, width, 19);
+    box->setMaxLength(LongestText); // a value of any length is kept whole
     return box;
 }
 
@@ -115,6 +117,7 @@ TFormVariables::~TFormVariables() {
 void TFormVariables::FormCreate() {
     // A tool window of fixed size.
     setFixedSize(ClientWidth, ClientHeight);
+    FitCaptions(*this); // the headings, in the fonts that stand in for the design's
 }
 
 QLineEdit *TFormVariables::NameBox(int row) const {
@@ -144,18 +147,18 @@ void TFormVariables::Edit1Change() {
         variableValues_[slot] = *number;
         ++variableCount_;
     }
-    if (FormZiffa)
+    if (FormZiffa) {
         FormZiffa->SpeedButton7->setText(variableCount_ > 0
                                              ? QStringLiteral("Zmienne (%1)").arg(variableCount_)
                                              : QStringLiteral("Zmienne"));
+        FitCaption(*FormZiffa->SpeedButton7);
+    }
 }
 
 void TFormVariables::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
     if (key == ShortcutKey::Escape) {
-        if (FormZiffa) {
-            FormZiffa->raise();
-            FormZiffa->activateWindow();
-        }
+        if (FormZiffa)
+            FormZiffa->ActivateWithFocus();
     } else if (key == ShortcutKey::Enter) {
         if (FormZiffa)
             FormZiffa->ButtonCalculateClick();

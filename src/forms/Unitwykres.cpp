@@ -27,6 +27,8 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     background.setColor(QPalette::Window, Black);
     setPalette(background);
     setAutoFillBackground(true);
+    // Shown by the calculator window's F6, which keeps the activation and the typing.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     move(675, 83);
     resize(556, 424);
 
@@ -36,9 +38,11 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     BindHandler(TimerClear, &QTimer::timeout, this, &TFormWykres::TimerClearTimer);
 
     AskPictureFileName = [](QWidget *parent) {
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("Zapisz wykres"),
-                                            QStringLiteral("wykres.png"),
-                                            QStringLiteral("PNG (*.png)"));
+        // Qt's own dialog, which speaks the program's language; a platform's native one would
+        // follow the desktop's.
+        return QFileDialog::getSaveFileName(
+            parent, QStringLiteral("Zapisz wykres"), QStringLiteral("wykres.png"),
+            QStringLiteral("PNG (*.png)"), nullptr, QFileDialog::DontUseNativeDialog);
     };
 
     FormWykres = this;
@@ -69,10 +73,8 @@ void TFormWykres::FormClose() {
 
 void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
     if (key == Qt::Key_Escape) {
-        if (FormZiffa) {
-            FormZiffa->raise();
-            FormZiffa->activateWindow();
-        }
+        if (FormZiffa)
+            FormZiffa->ActivateWithFocus();
     } else if (key == Qt::Key_F6 && !CtrlHeld(shift) && !ShiftHeld(shift)) {
         close();
     } else if (key == Qt::Key_S && CtrlHeld(shift) && !ShiftHeld(shift)) {

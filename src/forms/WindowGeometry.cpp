@@ -1,6 +1,7 @@
 #include "forms/WindowGeometry.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
@@ -33,7 +34,77 @@ protected:
     }
 };
 
+// Calls back once, on the first expose of the window that the widget shows in, then goes.
+class FramedWatch final : public QObject {
+public:
+    FramedWatch(QWidget &window, std::function<void()> framed)
+        : QObject(&window), window_(window), framed_(std::move(framed)) {
+        window.installEventFilter(this);
+        Attach();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &window_) {
+            if (event->type() == QEvent::Show || event->type() == QEvent::WinIdChange)
+                Attach();
+        } else if (event->type() == QEvent::Expose && watched == handle_ && handle_->isExposed()) {
+            // The window manager reports the frame before it maps the framed window.
+            Fire();
+        }
+        return false;
+    }
+
+private:
+    void Attach() {
+        QWindow *handle = window_.windowHandle();
+        if (!handle || handle == handle_)
+            return;
+        if (handle_)
+            handle_->removeEventFilter(this);
+        handle_ = handle;
+        handle_->installEventFilter(this);
+    }
+
+    void Fire() {
+        if (fired_)
+            return;
+        fired_ = true;
+        window_.removeEventFilter(this);
+        if (handle_)
+            handle_->removeEventFilter(this);
+        deleteLater();
+        framed_();
+    }
+
+    QWidget &window_;
+    QPointer<QWindow> handle_;
+    std::function<void()> framed_;
+    bool fired_ = false;
+};
+
 } // namespace
+
+std::optional<QMargins> FrameOf(const QWidget &window) {
+    const QWindow *handle = window.windowHandle();
+    if (!window.isVisible() || !handle || !handle->isExposed())
+        return std::nullopt;
+    return handle->frameMargins();
+}
+
+QMargins FrameOrEstimate(const QWidget &window, const QWidget *framed) {
+    if (const std::optional<QMargins> frame = FrameOf(window))
+        return *frame;
+    if (framed) {
+        if (const std::optional<QMargins> frame = FrameOf(*framed))
+            return *frame;
+    }
+    return UsualFrame;
+}
+
+void WhenFramed(QWidget &window, std::function<void()> framed) {
+    new FramedWatch(window, std::move(framed));
+}
 
 int BoundedCoordinate(int value) {
     return std::clamp(value, -MaxWindowCoordinate, MaxWindowCoordinate);

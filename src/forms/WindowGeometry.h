@@ -5,6 +5,11 @@
 
 #include "settings/SettingsKeys.h"
 
+#include <QMargins>
+
+#include <functional>
+#include <optional>
+
 class QWidget;
 
 namespace ziffa {
@@ -29,5 +34,18 @@ void SetWindowStateOf(QWidget &window, ChartWindowState state);
 // A window's state now: minimised (also when maximised underneath), maximised, or normal (any
 // other state, such as full screen).
 ChartWindowState WindowStateOf(const QWidget &window);
+
+// The widths of a top-level window's frame (title bar and borders), as the window system reports
+// them once it has framed the window: when the window is shown and exposed. A window manager
+// frames a window only when it maps it, so before that nothing is known.
+std::optional<QMargins> FrameOf(const QWidget &window);
+
+// The frame of a window not framed yet: that of a framed window of the program (the window
+// manager gives its windows alike frames), or else a usual title bar and border.
+inline constexpr QMargins UsualFrame{4, 24, 4, 4};
+QMargins FrameOrEstimate(const QWidget &window, const QWidget *framed = nullptr);
+
+// Calls back once, when the window has been shown and framed (its first expose).
+void WhenFramed(QWidget &window, std::function<void()> framed);
 
 } // namespace ziffa

@@ -42,7 +42,7 @@ int OperatorKind(char c) {
 }
 
 [[noreturn]] void ThrowBadLiteral() {
-    throw FloatFault(FloatFault::Kind::Overflow,
+    throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Number,
                      "Floating point overflow: the number is too large");
 }
 

@@ -11,13 +11,26 @@ namespace ziffa {
 class FloatFault : public std::runtime_error {
 public:
     enum class Kind { Overflow, InvalidOperation };
+    // Where the fault arose: one of the evaluator's operations, the rounding of a value to
+    // double for a math function, or the reading of a number too large for the range.
+    enum class Operation {
+        Addition,
+        Subtraction,
+        Multiplication,
+        Division,
+        RoundingToDouble,
+        Number
+    };
 
-    FloatFault(Kind kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+    FloatFault(Kind kind, Operation operation, const std::string &what)
+        : std::runtime_error(what), kind_(kind), operation_(operation) {}
 
     Kind kind() const noexcept { return kind_; }
+    Operation operation() const noexcept { return operation_; }
 
 private:
     Kind kind_;
+    Operation operation_;
 };
 
 } // namespace ziffa

@@ -67,13 +67,34 @@ std::optional<int> LookupFunction(std::string_view name) {
 
 namespace {
 
-[[noreturn]] void Overflow(const char *what) {
-    throw FloatFault(FloatFault::Kind::Overflow, std::string("Floating point overflow in ") + what);
+using Operation = FloatFault::Operation;
+
+const char *NameOf(Operation operation) {
+    switch (operation) {
+    case Operation::Addition:
+        return "addition";
+    case Operation::Subtraction:
+        return "subtraction";
+    case Operation::Multiplication:
+        return "multiplication";
+    case Operation::Division:
+        return "division";
+    case Operation::RoundingToDouble:
+        return "conversion to double";
+    case Operation::Number:
+        break;
+    }
+    return "a number";
 }
 
-[[noreturn]] void Invalid(const char *what) {
-    throw FloatFault(FloatFault::Kind::InvalidOperation,
-                     std::string("Invalid floating point operation in ") + what);
+[[noreturn]] void Overflow(Operation operation) {
+    throw FloatFault(FloatFault::Kind::Overflow, operation,
+                     std::string("Floating point overflow in ") + NameOf(operation));
+}
+
+[[noreturn]] void Invalid(Operation operation) {
+    throw FloatFault(FloatFault::Kind::InvalidOperation, operation,
+                     std::string("Invalid floating point operation in ") + NameOf(operation));
 }
 
 bool IsNan(long double v) {
@@ -82,7 +103,7 @@ bool IsNan(long double v) {
 
 // Checks the result of an operation on two operands: an infinity from finite operands is an
 // overflow, a NaN from operands that are not NaN an invalid operation.
-long double Checked(long double result, long double a, long double b, const char *what) {
+long double Checked(long double result, long double a, long double b, Operation what) {
     if (std::isinf(result) && std::isfinite(a) && std::isfinite(b))
         Overflow(what);
     if (IsNan(result) && !IsNan(a) && !IsNan(b))
@@ -106,30 +127,30 @@ double RoundToDouble(long double value) {
         // Values that round down to DBL_MAX are fine; only a rounding to infinity overflows.
         const double rounded = static_cast<double>(value);
         if (std::isinf(rounded))
-            Overflow("conversion to double");
+            Overflow(Operation::RoundingToDouble);
         return rounded;
     }
     return static_cast<double>(value);
 }
 
 long double CheckedAdd(long double a, long double b) {
-    return Checked(a + b, a, b, "addition");
+    return Checked(a + b, a, b, Operation::Addition);
 }
 
 long double CheckedSubtract(long double a, long double b) {
-    return Checked(a - b, a, b, "subtraction");
+    return Checked(a - b, a, b, Operation::Subtraction);
 }
 
 long double CheckedMultiply(long double a, long double b) {
-    return Checked(a * b, a, b, "multiplication");
+    return Checked(a * b, a, b, Operation::Multiplication);
 }
 
 long double CheckedDivide(long double a, long double b) {
     const long double result = a / b;
     if (std::isinf(result) && std::isfinite(a) && b != 0)
-        Overflow("division");
+        Overflow(Operation::Division);
     if (IsNan(result) && !IsNan(a) && !IsNan(b))
-        Invalid("division");
+        Invalid(Operation::Division);
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "forms/FormLook.h"
 #include "forms/History.h"
 #include "forms/Unit1.h"
+#include "forms/WindowGeometry.h"
 #include "interpreter/Evaluator.h"
 
 #include <QComboBox>
@@ -94,9 +95,10 @@ TEST_F(WindowsTest, FloatFaultIsReportedAndTheWindowGoesOn) {
     ASSERT_TRUE(ziffa->ResultShowsError());
     const QString before = ziffa->EditResult->text();
 
-    Calculate(QStringLiteral("!(1755)"));
+    Calculate(QStringLiteral("!(1000)*!(1000)"));
     ASSERT_EQ(reporter.exceptions.size(), 1u);
-    EXPECT_FALSE(reporter.exceptions.front().isEmpty());
+    EXPECT_EQ(reporter.exceptions.front(),
+              QStringLiteral("Przepełnienie zmiennoprzecinkowe w mnożeniu"));
     reporter.exceptions.clear();
     EXPECT_EQ(ziffa->EditResult->text(), before) << "the text stays as it was";
     EXPECT_EQ(TextColour(*ziffa->EditResult), Black) << "now in black";
@@ -105,6 +107,31 @@ TEST_F(WindowsTest, FloatFaultIsReportedAndTheWindowGoesOn) {
     Calculate(QStringLiteral("6*7"));
     EXPECT_EQ(ziffa->EditResult->text(), QStringLiteral("42"));
     EXPECT_TRUE(reporter.exceptions.empty());
+}
+
+// The exception box names the fault and the operation where it arose, in Polish.
+TEST_F(WindowsTest, FloatFaultsNameTheirOperationInPolish) {
+    const struct {
+        const char *expression;
+        const char *message;
+    } rows[] = {
+        {"!(1754)*50+!(1754)*50", "Przepełnienie zmiennoprzecinkowe w dodawaniu"},
+        {"!(1754)*50-(-!(1754)*50)", "Przepełnienie zmiennoprzecinkowe w odejmowaniu"},
+        {"(!(1754)*50)/0.1", "Przepełnienie zmiennoprzecinkowe w dzieleniu"},
+        {"sin(!(200))", "Przepełnienie zmiennoprzecinkowe przy zaokrąglaniu do podwójnej precyzji"},
+        {"exp(1000)-exp(1000)", "Niedozwolona operacja zmiennoprzecinkowa w odejmowaniu"},
+    };
+    for (const auto &row : rows) {
+        Calculate(QString::fromLatin1(row.expression));
+        ASSERT_EQ(reporter.exceptions.size(), 1u) << row.expression;
+        EXPECT_EQ(reporter.exceptions.front().toStdString(), row.message) << row.expression;
+        reporter.exceptions.clear();
+    }
+    Calculate(QString(6000, QLatin1Char('9')));
+    ASSERT_EQ(reporter.exceptions.size(), 1u);
+    EXPECT_EQ(reporter.exceptions.front(),
+              QStringLiteral("Przepełnienie zmiennoprzecinkowe: liczba jest zbyt duża"));
+    reporter.exceptions.clear();
 }
 
 TEST_F(WindowsTest, SuccessKeepsTheTypedTextAgainstTheList) {
@@ -209,7 +236,10 @@ TEST_F(WindowsTest, CommandLineExitClosesAtStart) {
 
 TEST_F(WindowsTest, ShowRunsOnceAndPlacesTheWindows) {
     EXPECT_EQ(ziffa->pos(), QPoint(200, 1));
-    EXPECT_EQ(variables->pos(), QPoint(200 - variables->width() - 2, 1));
+    // Left of the calculator, 2 pixels between the frames.
+    const QMargins frame = FrameOrEstimate(*variables, ziffa.get());
+    EXPECT_EQ(variables->pos(),
+              QPoint(200 - variables->width() - frame.left() - frame.right() - 2, 1));
     EXPECT_TRUE(variables->isHidden());
     ziffa->move(300, 40);
     ziffa->hide();

@@ -109,6 +109,32 @@ TEST_F(ChartDrawingTest, ResizeRedrawsAtTheNewSize) {
     EXPECT_GT(PixelsOf(RGB(128, 0, 128)), 100);
 }
 
+// After "Rysuj" refused the box's text, a resize draws the picture that was shown again, at the
+// new size, rather than leaving the window black.
+TEST_F(ChartDrawingTest, ResizeAfterARefusedFunctionRedrawsTheLastDrawn) {
+    Draw(QStringLiteral("sin(x)*cos(y)"));
+    Draw(QStringLiteral("sin(x)*"));
+    ASSERT_EQ(reporter.warnings.size(), 1u);
+    reporter.warnings.clear();
+    wykres->resize(300, 200);
+    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    EXPECT_TRUE(reporter.warnings.empty()) << "the re-run is silent";
+    EXPECT_EQ(ziffa->ComboBoxFun->currentText(), QStringLiteral("sin(x)*")) << "the box keeps it";
+
+    TGraph3D reference;
+    reference.resize(300, 200);
+    ApplyChartLook(reference);
+    reference.g3D_cleargraph();
+    reference.g3D_drawfromfunction("sin(x)*cos(y)");
+    EXPECT_EQ(wykres->Graph->Bitmap(), reference.Bitmap());
+
+    // After a reset there is no picture to follow the size.
+    Click(*ziffa, Qt::Key_R, Qt::ControlModifier);
+    wykres->resize(310, 210);
+    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    EXPECT_EQ(PixelsOf(RGB(128, 0, 128)), 0);
+}
+
 TEST_F(ChartDrawingTest, ResetClearsTheGraph) {
     Draw(QStringLiteral("x*y"));
     Click(*ziffa, Qt::Key_R, Qt::ControlModifier);

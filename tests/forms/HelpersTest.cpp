@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 namespace ziffa {
@@ -94,12 +95,44 @@ TEST(HandlerGuard, ReportsAndStopsTheException) {
     Recorder recorder;
     ScopedReporter scoped(recorder);
     EXPECT_TRUE(RunGuarded([] {}));
-    EXPECT_FALSE(RunGuarded(
-        [] { throw FloatFault(FloatFault::Kind::Overflow, "Floating point overflow"); }));
+    EXPECT_FALSE(RunGuarded([] {
+        throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Multiplication,
+                         "Floating point overflow in multiplication");
+    }));
     EXPECT_FALSE(RunGuarded([] { throw 42; }));
     ASSERT_EQ(recorder.messages.size(), 2u);
-    EXPECT_EQ(recorder.messages[0], QStringLiteral("Floating point overflow"));
-    EXPECT_FALSE(recorder.messages[1].isEmpty());
+    EXPECT_EQ(recorder.messages[0], QStringLiteral("Przepełnienie zmiennoprzecinkowe w mnożeniu"));
+    EXPECT_EQ(recorder.messages[1], QStringLiteral("Nieznany wyjątek"));
+}
+
+// The evaluator's faults, as the exception box says them: in Polish, the fault and the
+// operation.
+TEST(HandlerGuard, FloatFaultsInPolish) {
+    using Kind = FloatFault::Kind;
+    using Operation = FloatFault::Operation;
+    const struct {
+        Kind kind;
+        Operation operation;
+        const char *message;
+    } rows[] = {
+        {Kind::Overflow, Operation::Addition, "Przepełnienie zmiennoprzecinkowe w dodawaniu"},
+        {Kind::Overflow, Operation::Subtraction, "Przepełnienie zmiennoprzecinkowe w odejmowaniu"},
+        {Kind::Overflow, Operation::Division, "Przepełnienie zmiennoprzecinkowe w dzieleniu"},
+        {Kind::Overflow, Operation::RoundingToDouble,
+         "Przepełnienie zmiennoprzecinkowe przy zaokrąglaniu do podwójnej precyzji"},
+        {Kind::Overflow, Operation::Number,
+         "Przepełnienie zmiennoprzecinkowe: liczba jest zbyt duża"},
+        {Kind::InvalidOperation, Operation::Subtraction,
+         "Niedozwolona operacja zmiennoprzecinkowa w odejmowaniu"},
+        {Kind::InvalidOperation, Operation::Division,
+         "Niedozwolona operacja zmiennoprzecinkowa w dzieleniu"},
+    };
+    for (const auto &row : rows) {
+        const FloatFault fault(row.kind, row.operation, "English");
+        EXPECT_EQ(ExceptionMessage(&fault), QString::fromUtf8(row.message));
+    }
+    const std::bad_alloc noMemory;
+    EXPECT_EQ(ExceptionMessage(&noMemory), QStringLiteral("Brak pamięci"));
 }
 
 TEST(HandlerGuard, ScopedReporterRestoresThePrevious) {

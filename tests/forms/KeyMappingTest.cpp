@@ -54,6 +54,34 @@ INSTANTIATE_TEST_SUITE_P(
         MappingRow{"Escape", X, {Qt::Key_Escape, {}, 9, 0}, ShortcutKey::Escape}),
     [](const testing::TestParamInfo<MappingRow> &info) { return std::string(info.param.name); });
 
+// Which presses with Ctrl held a line edit would type, and which the window so swallows.
+TEST(TypesUnderCtrl, OnlyWhereAnEditWouldType) {
+    const Qt::KeyboardModifiers A = Qt::AltModifier;
+    const Qt::KeyboardModifiers M = Qt::MetaModifier;
+    const struct {
+        const char *name;
+        KeyPlatform platform;
+        Qt::KeyboardModifiers modifiers;
+        bool printable;
+        bool swallowed;
+    } rows[] = {
+        {"CtrlKeypad1", X, C | K, true, true},
+        {"CtrlShiftKeypad", X, CS | K, true, true},
+        {"CtrlAltOnX11", X, C | A, true, true},
+        {"CtrlMeta", X, C | M, true, true},
+        {"CtrlAltIsAltGrOnWindows", W, C | A, true, false},
+        {"CtrlKeypadOnWindows", W, C | K, true, true},
+        {"CtrlAloneIsAShortcut", X, C, true, false},
+        {"CtrlShiftIsAShortcut", X, CS, true, false},
+        {"NoCtrl", X, K, true, false},
+        {"ControlCharacter", X, C | K, false, false},
+    };
+    for (const auto &row : rows) {
+        const KeyFacts facts{Qt::Key_1, row.modifiers, 0, 0, row.printable};
+        EXPECT_EQ(TypesUnderCtrl(facts, row.platform), row.swallowed) << row.name;
+    }
+}
+
 TEST(DialogKeyModifiers, KeypadFlagDoesNotCount) {
     EXPECT_FALSE(HasDialogKeyModifier(Qt::NoModifier));
     EXPECT_FALSE(HasDialogKeyModifier(Qt::KeypadModifier));

@@ -5,9 +5,11 @@
 #include "forms/Bevel.h"
 #include "forms/FormLook.h"
 #include "forms/Unit1.h"
+#include "forms/Unitinformacje.h"
 #include "forms/Unitvariables.h"
 
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -189,6 +191,31 @@ TEST_F(WindowsTest, VariablesWindowLayout) {
         while (w->focusPolicy() == Qt::NoFocus)
             w = w->nextInFocusChain();
         EXPECT_EQ(w->objectName().toStdString(), next);
+    }
+}
+
+// Every caption shows whole in its control with the fonts the project installs, the controls
+// staying in their design places.
+TEST_F(WindowsTest, EveryCaptionFitsItsControl) {
+    TFormInformacje information(ziffa.get());
+    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+        variables->NameBox(row)->setText(QStringLiteral("a%1").arg(row));
+        variables->ValueBox(row)->setText(QStringLiteral("1"));
+    }
+    ASSERT_EQ(ziffa->SpeedButton7->text(), QStringLiteral("Zmienne (5)")) << "the widest caption";
+    for (QWidget *window : std::initializer_list<QWidget *>{ziffa.get(), variables.get(),
+                                                            wykres.get(), &information}) {
+        for (QWidget *control : window->findChildren<QWidget *>()) {
+            if (ShownCaption(*control).isEmpty())
+                continue;
+            const int width = control->fontMetrics().horizontalAdvance(ShownCaption(*control));
+            EXPECT_LT(width, CaptionRoom(*control)) // a column to spare
+                << window->objectName().toStdString() << "." << control->objectName().toStdString()
+                << " \"" << ShownCaption(*control).toStdString() << "\" in "
+                << QFontInfo(control->font()).family().toStdString();
+            EXPECT_GT(CaptionRoom(*control), control->width() / 2) << "a sensible room";
+            EXPECT_LE(CaptionRoom(*control), control->width());
+        }
     }
 }
 

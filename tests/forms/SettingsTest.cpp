@@ -121,6 +121,15 @@ protected:
                std::to_string(ziffa->SpeedButton5->isEnabled());
     }
 
+    // The default places count the windows' frames in: the offscreen platform frames its
+    // windows alike, and the calculator window has been framed by now.
+    QMargins Frame() const { return FrameOf(*ziffa).value_or(QMargins()); }
+    int DefaultVariablesLeft(int calculatorLeft) const {
+        const QMargins frame = FrameOrEstimate(*variables, ziffa.get()); // its own when shown
+        return calculatorLeft - (variables->width() + frame.left() + frame.right()) - 2;
+    }
+    int DefaultChartTop() const { return ziffa->height() + Frame().top() + Frame().bottom() + 1; }
+
     // The chart window's graph fills the window and its bitmap is cleared to that size.
     void ExpectGraphFillsTheChartWindow() const {
         const TGraph3D &graph = *wykres->Graph;
@@ -140,20 +149,40 @@ protected:
 // ---- A first run, and the file it leaves.
 
 TEST_F(SettingsTest, FirstRunWithoutAFileTakesEveryDefault) {
+    ASSERT_FALSE(Frame().isNull()) << "the windows have frames";
+    EXPECT_EQ(DefaultVariablesLeft(200), 200 - 161 - 4 - 2);
+    EXPECT_EQ(DefaultChartTop(), 68 + 4 + 1);
     EXPECT_EQ(State(), "calculator 200,1 width 413\n"
-                       "variables 37,1 shown 0 down 0 "
+                       "variables 33,1 shown 0 down 0 "
                        R"~(""="" ""="" ""="" ""="" ""="" )~"
-                       "\nchart 200,69 800x600 state 0 hidden 1\n"
+                       "\nchart 200,73 800x600 state 0 hidden 1\n"
                        R"~(functions [] text "")~"
                        "\n"
                        R"~(expressions [] text "")~"
                        "\n"
                        R"~(memory "" 0 "" 0)~");
-    EXPECT_EQ(variables->width(), 161) << "the variables window stands left of the calculator";
-    EXPECT_EQ(ziffa->height() + 1, 69) << "the chart window's top is below the calculator's";
     ExpectGraphFillsTheChartWindow();
     EXPECT_FALSE(QFileInfo::exists(SettingsFile())) << "reading writes nothing";
     EXPECT_TRUE(ziffa->isVisible());
+}
+
+// The frames are known only once the window manager has framed the calculator window; the
+// places that the file gives stay as they are when they become known.
+TEST_F(SettingsTest, PlacesOfTheFileStayWhenTheFramesBecomeKnown) {
+    StartWith("[Variables]\nLeft=29\n[Chart]\nTop=97\n");
+    EXPECT_EQ(variables->pos(), QPoint(29, 1));
+    EXPECT_EQ(wykres->pos(), QPoint(200, 97));
+}
+
+TEST_F(SettingsTest, FramesAreEstimatedUntilTheyAreKnown) {
+    ASSERT_TRUE(variables->isHidden());
+    EXPECT_EQ(FrameOf(*variables), std::nullopt) << "never shown, never framed";
+    EXPECT_EQ(FrameOrEstimate(*variables), UsualFrame);
+    EXPECT_EQ(FrameOrEstimate(*variables, ziffa.get()), Frame()) << "the framed one's";
+    variables->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(variables.get()));
+    EXPECT_NE(FrameOf(*variables), std::nullopt);
+    variables->hide();
 }
 
 TEST_F(SettingsTest, FileMadeFromNothingHasTheDocumentedOrder) {
@@ -173,7 +202,7 @@ TEST_F(SettingsTest, FileMadeFromNothingHasTheDocumentedOrder) {
                               "Memo2=9\n"
                               "\n"
                               "[Variables]\n"
-                              "Left=37\n"
+                              "Left=33\n"
                               "Top=1\n"
                               "ShowWindow=0\n"
                               "Variable01=x\n"
@@ -189,7 +218,7 @@ TEST_F(SettingsTest, FileMadeFromNothingHasTheDocumentedOrder) {
                               "\n"
                               "[Chart]\n"
                               "Left=200\n"
-                              "Top=69\n"
+                              "Top=73\n"
                               "Width=800\n"
                               "Height=600\n"
                               "WindowsState=0\n"
@@ -300,7 +329,7 @@ TEST_F(SettingsTest, HandWrittenFileInOtherLetterCases) {
               "[calculator]\n"
               "; a comment\n"
               "WIDTH=600\n"
-              "  LEFT = 123  \n"
+              "  LEFT = 423  \n"
               "TOP=0x2D\n"
               "MEMO1=  42  \n"
               "mine=kept\n"
@@ -326,15 +355,17 @@ TEST_F(SettingsTest, HandWrittenFileInOtherLetterCases) {
               "width=700\n"
               "height=500\n"
               "windowsstate=1\n");
-    EXPECT_EQ(State(), "calculator 123,45 width 600\n"
-                       "variables -40,1 shown 1 down 1 "
-                       R"~("a"="2,5" ""="" ""="" ""="" ""="" )~"
-                       "\nchart 5,6 700x500 state 1 hidden 1\n"
-                       R"~(functions ["sin(x)", "cos(x)"] text "tg(x)")~"
-                       "\n"
-                       R"~(expressions ["1+1", "2+2", "3+3"] text "a*2")~"
-                       "\n"
-                       R"~(memory "42" 1 "" 0)~");
+    EXPECT_EQ(State(), "calculator 423,45 width 600\n"
+                       "variables " +
+                           std::to_string(DefaultVariablesLeft(423)) +
+                           ",1 shown 1 down 1 "
+                           R"~("a"="2,5" ""="" ""="" ""="" ""="" )~"
+                           "\nchart 5,6 700x500 state 1 hidden 1\n"
+                           R"~(functions ["sin(x)", "cos(x)"] text "tg(x)")~"
+                           "\n"
+                           R"~(expressions ["1+1", "2+2", "3+3"] text "a*2")~"
+                           "\n"
+                           R"~(memory "42" 1 "" 0)~");
     ExpectGraphFillsTheChartWindow();
 
     // The save keeps the file's own names, order, comment and foreign keys.
@@ -342,7 +373,7 @@ TEST_F(SettingsTest, HandWrittenFileInOtherLetterCases) {
     const std::string start = "[calculator]\n"
                               "; a comment\n"
                               "WIDTH=600\n"
-                              "LEFT=123\n"
+                              "LEFT=423\n"
                               "TOP=45\n"
                               "MEMO1=42\n"
                               "mine=kept\n"
@@ -421,7 +452,7 @@ TEST_F(SettingsTest, ExtremePlacesAndSizesAreBounded) {
               "[Chart]\nLeft=-2147483648\nTop=2147483647\nWidth=-5\nHeight=2147483647\n");
     EXPECT_EQ(ziffa->pos(), QPoint(MaxWindowCoordinate, -MaxWindowCoordinate));
     EXPECT_EQ(ziffa->width(), MaxClientExtent);
-    EXPECT_EQ(variables->pos(), QPoint(MaxWindowCoordinate - variables->width() - 2, 1));
+    EXPECT_EQ(variables->pos(), QPoint(DefaultVariablesLeft(MaxWindowCoordinate), 1));
     EXPECT_EQ(wykres->pos(), QPoint(-MaxWindowCoordinate, MaxWindowCoordinate));
     EXPECT_EQ(wykres->size(), QSize(0, MaxClientExtent));
     ExpectGraphFillsTheChartWindow();
@@ -661,6 +692,7 @@ TEST_F(SettingsTest, BinaryGarbageLoadsAndSavesStably) {
 TEST_F(SettingsTest, MillionCharacterLinesLoad) {
     const std::string million(1000000, '7');
     StartWith("[" + million + "]\nCount=3\n[Variables]\nVariable01=" + million +
+              "\nValue05=" + million + "\n[ChartEntries]\nCurrent=" + million +
               "\n[CalculatorEntries]\nCount=2\n0=" + million + "\n1=" + million +
               "1\nCurrent=" + million + "\n" + million + "\n[Calculator]\nMemo1=" + million +
               "\nLeft=" + million + "\n");
@@ -668,11 +700,15 @@ TEST_F(SettingsTest, MillionCharacterLinesLoad) {
     ASSERT_EQ(ziffa->ComboBoxExpression->count(), 2);
     EXPECT_EQ(ziffa->ComboBoxExpression->itemText(0).size(), 1000000);
     EXPECT_EQ(ziffa->MemorySlot1.size(), 1000000u);
-    // An edit box holds at most its own limit of characters.
-    const int limit = variables->Edit1->maxLength();
-    EXPECT_EQ(variables->Edit1->text(), QString(limit, QLatin1Char('7')));
-    EXPECT_EQ(ziffa->ComboBoxExpression->currentText().size(), limit);
+    // The boxes hold the texts whole, and give them back whole.
+    EXPECT_EQ(variables->Edit1->text().size(), 1000000);
+    EXPECT_EQ(variables->Edit10->text().size(), 1000000);
+    EXPECT_EQ(ziffa->ComboBoxFun->currentText().size(), 1000000);
+    EXPECT_EQ(ziffa->ComboBoxExpression->currentText().size(), 1000000);
     const std::string file = CloseAndRead();
+    EXPECT_NE(file.find("\nVariable01=" + million + "\n"), std::string::npos);
+    EXPECT_NE(file.find("\nValue05=" + million + "\n"), std::string::npos);
+    EXPECT_NE(file.find("\nCurrent=" + million + "\n"), std::string::npos);
     EXPECT_NE(file.find("\nMemo1=" + million + "\n"), std::string::npos);
     EXPECT_NE(file.find("\n1=" + million + "1\n"), std::string::npos);
     EXPECT_NE(file.find("[" + million + "]\nCount=3\n"), std::string::npos);

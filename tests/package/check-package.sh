@@ -23,7 +23,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ "$(field Version)" == "$(dpkg-parsechangelog -l "${copies[0]}" -S Version)" ]] ||
   fail "Version $(field Version) is not the changelog's"
 depends=$(field Depends)
-for needed in libc6 libqt6widgets6 fonts-liberation fonts-dejavu-core; do
+for needed in libc6 libqt6widgets6 fonts-liberation fonts-dejavu-core qt6-translations-l10n; do
   [[ ",$depends," =~ [,\ ]${needed}[,\ ] ]] || fail "Depends lacks $needed: $depends"
 done
 
