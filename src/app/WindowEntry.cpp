@@ -5,10 +5,10 @@
 #include "app/Plot.h"
 #include "app/WindowLibrary.h"
 #include "interpreter/LocaleSeparator.h"
+#include "system/ErrnoText.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -25,8 +25,8 @@ int FinishStandardOutput(int status) {
     const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::cout.fail();
     if (!failed)
         return status;
-    std::cerr << "ziffa: cannot write the standard output"
-              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << '\n';
+    std::cerr << "ziffa: nie można zapisać standardowego wyjścia"
+              << (errno != 0 ? ": " + ziffa::ErrnoText(errno) : std::string()) << '\n';
     return ziffa::StatusIoError;
 }
 
@@ -50,7 +50,7 @@ extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc
                                                        std::cerr));
         return ziffa::RunApplication(argc, arguments.data());
     } catch (const std::exception &e) {
-        std::cerr << "ziffa: " << e.what() << '\n';
+        std::cerr << "ziffa: " << ziffa::ExceptionText(e) << '\n';
         return 70; // EX_SOFTWARE
     }
 }
