@@ -87,20 +87,20 @@ Options Parse(std::span<const std::string> args) {
             if (i + 1 >= args.size())
                 throw UsageError{"--eval wymaga wyrażenia"};
             if (options.expression)
-                throw UsageError{"--eval podano dwa razy"};
+                throw UsageError{"opcję --eval podano dwa razy"};
             options.expression = args[++i];
         } else if (a == "--var") {
             if (i + 1 >= args.size())
-                throw UsageError{"--var wymaga NAZWA=WARTOŚĆ"};
+                throw UsageError{"--var wymaga argumentu NAZWA=WARTOŚĆ"};
             if (options.variableRows.size() == kMaxVariables)
-                throw UsageError{"najwyżej pięć opcji --var"};
+                throw UsageError{"można podać najwyżej pięć opcji --var"};
             options.variableRows.push_back(args[++i]);
         } else {
             throw UsageError{"nieznany argument: " + a};
         }
     }
     if (!options.help && !options.expression)
-        throw UsageError{"brak --eval"};
+        throw UsageError{"brak opcji --eval"};
     return options;
 }
 

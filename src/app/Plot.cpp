@@ -102,7 +102,7 @@ PlotOptions ParsePlot(std::span<const std::string> args) {
     if (!options.function && !options.points)
         throw PlotUsageError{"--plot wymaga funkcji"};
     if (!options.output)
-        throw PlotUsageError{"brak --output"};
+        throw PlotUsageError{"brak opcji --output"};
     return options;
 }
 

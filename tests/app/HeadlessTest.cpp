@@ -259,12 +259,12 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Usage,
     testing::Values(UsageCase{{"--frobnicate"}, "nieznany argument: --frobnicate"},
                     UsageCase{{"--eval"}, "--eval wymaga wyrażenia"},
-                    UsageCase{{"--var", "a=1"}, "brak --eval"},
-                    UsageCase{{"--eval", "1", "--var"}, "--var wymaga NAZWA=WARTOŚĆ"},
+                    UsageCase{{"--var", "a=1"}, "brak opcji --eval"},
+                    UsageCase{{"--eval", "1", "--var"}, "--var wymaga argumentu NAZWA=WARTOŚĆ"},
                     UsageCase{{"--eval", "1", "--var", "a=1", "--var", "b=1", "--var", "c=1",
                                "--var", "d=1", "--var", "e=1", "--var", "f=1"},
-                              "najwyżej pięć opcji --var"},
-                    UsageCase{{"--eval", "1", "--eval", "2"}, "--eval podano dwa razy"},
+                              "można podać najwyżej pięć opcji --var"},
+                    UsageCase{{"--eval", "1", "--eval", "2"}, "opcję --eval podano dwa razy"},
                     UsageCase{{"--eval", "1", "2"}, "nieznany argument: 2"}));
 
 // The number of characters a UTF-8 text shows (every character here takes one column).

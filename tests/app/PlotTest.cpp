@@ -112,7 +112,7 @@ TEST_F(Plot, UsageErrors) {
         QStringList args;
         QString message;
     } cases[] = {
-        {{"--plot", "x"}, QStringLiteral("brak --output")},
+        {{"--plot", "x"}, QStringLiteral("brak opcji --output")},
         {{"--output", "a.png", "--size", "10x10", "--points"},
          QStringLiteral("--points wymaga argumentu")},
         {{"--size", "10x10", "--plot"}, QStringLiteral("--plot wymaga argumentu")},
