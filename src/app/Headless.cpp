@@ -8,10 +8,10 @@
 #include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"
 #include "interpreter/Tables.h"
+#include "system/ErrnoText.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -56,6 +56,17 @@ Variables BuildVariables(const std::vector<std::string> &rows, char separator) {
     return vars;
 }
 
+// "znak", "znaki" or "znaków": the form of the word that follows a count in Polish.
+const char *Characters(std::size_t count) {
+    const std::size_t tens = count % 100;
+    const std::size_t ones = count % 10;
+    if (count == 1)
+        return "znak";
+    if (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14))
+        return "znaki";
+    return "znaków";
+}
+
 struct Options {
     std::optional<std::string> expression; // "-" reads standard input
     std::vector<std::string> variableRows;
@@ -74,22 +85,22 @@ Options Parse(std::span<const std::string> args) {
             options.help = true;
         } else if (a == "--eval") {
             if (i + 1 >= args.size())
-                throw UsageError{"--eval needs an expression"};
+                throw UsageError{"--eval wymaga wyrażenia"};
             if (options.expression)
-                throw UsageError{"--eval given twice"};
+                throw UsageError{"opcję --eval podano dwa razy"};
             options.expression = args[++i];
         } else if (a == "--var") {
             if (i + 1 >= args.size())
-                throw UsageError{"--var needs NAME=VALUE"};
+                throw UsageError{"--var wymaga argumentu NAZWA=WARTOŚĆ"};
             if (options.variableRows.size() == kMaxVariables)
-                throw UsageError{"at most five --var rows"};
+                throw UsageError{"można podać najwyżej pięć opcji --var"};
             options.variableRows.push_back(args[++i]);
         } else {
-            throw UsageError{"unknown argument: " + a};
+            throw UsageError{"nieznany argument: " + a};
         }
     }
     if (!options.help && !options.expression)
-        throw UsageError{"--eval is missing"};
+        throw UsageError{"brak opcji --eval"};
     return options;
 }
 
@@ -118,7 +129,7 @@ public:
             return StatusOk;
         } catch (const FloatFault &fault) {
             out_.Write('\n');
-            err_ << "ziffa: " << fault.what() << '\n';
+            err_ << "ziffa: " << ExceptionText(fault) << '\n';
             return StatusFloatFault;
         } catch (const std::bad_alloc &) {
             return OutOfMemory(line);
@@ -132,13 +143,13 @@ public:
         line.clear();
         line.shrink_to_fit();
         out_.Write("BŁĄD: Za mało pamięci\n");
-        err_ << "ziffa: not enough memory for the expression\n";
+        err_ << "ziffa: za mało pamięci na wyrażenie\n";
         return StatusFloatFault;
     }
 
     int TooLong(std::size_t limit) {
         out_.Write("BŁĄD: Wyrażenie zbyt długie\n");
-        err_ << "ziffa: the expression is longer than " << limit << " characters\n";
+        err_ << "ziffa: wyrażenie jest dłuższe niż " << limit << ' ' << Characters(limit) << '\n';
         return StatusFault;
     }
 
@@ -182,7 +193,7 @@ private:
 };
 
 int ReportWriteFailure(const FdOutput &out, std::ostream &err) {
-    err << "ziffa: cannot write the standard output: " << std::strerror(out.Error()) << '\n';
+    err << "ziffa: nie można zapisać standardowego wyjścia: " << ErrnoText(out.Error()) << '\n';
     return StatusIoError;
 }
 
@@ -201,7 +212,7 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
             return worst;
         case LineReader::Status::ReadError:
             out.Flush();
-            err << "ziffa: cannot read the standard input: " << std::strerror(reader.Error())
+            err << "ziffa: nie można odczytać standardowego wejścia: " << ErrnoText(reader.Error())
                 << '\n';
             return StatusIoError;
         case LineReader::Status::TooLong:
@@ -224,41 +235,53 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
 } // namespace
 
 std::string HeadlessUsage() {
-    return "Usage:\n"
-           "  ziffa [--chart] [EXPRESSION]            start the calculator, calculating "
-           "EXPRESSION;\n"
-           "                                          --chart shows the \"Wykres\" button (F6)\n"
-           "  ziffa --eval EXPRESSION [--var NAME=VALUE]...\n"
-           "                                          print the value of EXPRESSION\n"
-           "  ziffa --eval - [--var NAME=VALUE]...    evaluate one expression a line from standard "
-           "input\n"
-           "  ziffa --plot FUNCTION --output FILE.png [--size WxH] [--points FILE]\n"
-           "                                          draw the surface of a function of x and y "
-           "into\n"
-           "                                          a PNG file (default size 556x424), without "
-           "a\n"
-           "                                          display; --points draws the number triples "
-           "of\n"
-           "                                          a file instead (FUNCTION may then be left "
-           "out)\n"
-           "  ziffa --help                            print this text\n"
+    return "Użycie:\n"
+           "  ziffa [--chart] [WYRAŻENIE]             uruchamia kalkulator i oblicza\n"
+           "                                          WYRAŻENIE; --chart pokazuje przycisk\n"
+           "                                          \"Wykres\" (F6)\n"
+           "  ziffa --eval WYRAŻENIE [--var NAZWA=WARTOŚĆ]...\n"
+           "                                          wypisuje wartość WYRAŻENIA\n"
+           "  ziffa --eval - [--var NAZWA=WARTOŚĆ]...\n"
+           "                                          oblicza po jednym wyrażeniu z każdego\n"
+           "                                          wiersza standardowego wejścia\n"
+           "  ziffa --plot FUNKCJA --output PLIK.png [--size SZERxWYS] [--points PLIK]\n"
+           "                                          rysuje bez ekranu powierzchnię funkcji\n"
+           "                                          x i y w pliku PNG (domyślny rozmiar\n"
+           "                                          556x424); --points rysuje zamiast niej\n"
+           "                                          trójki liczb z pliku (FUNKCJĘ można\n"
+           "                                          wtedy pominąć)\n"
+           "  ziffa --help                            wypisuje ten tekst\n"
            "\n"
-           "Up to five --var rows define variables, like the rows of the variables window.\n"
-           "The decimal separator is the one of your locale (LC_ALL, LC_NUMERIC, LANG), read\n"
-           "from the C library's locale data: \".\" where that locale isn't installed.\n"
+           "Najwyżej pięć opcji --var określa zmienne, tak jak wiersze okna zmiennych.\n"
+           "Separatorem dziesiętnym jest separator ustawień regionalnych (LC_ALL,\n"
+           "LC_NUMERIC, LANG) według danych locale biblioteki C; \".\" tam, gdzie tych\n"
+           "ustawień nie zainstalowano.\n"
            "\n"
-           "Exit status:\n"
-           "  0   success; values the math library gives, such as INF (10^4000) and NAN\n"
-           "      (asin(-2)), are results\n"
-           "  1   a fault in the expression (the message on standard output, the expression\n"
-           "      and a caret under the fault on standard error), a line too long to evaluate,\n"
-           "      a points file that can't be opened or a picture that can't be written\n"
-           "  2   the evaluator's own arithmetic overflowed or met an invalid operation\n"
-           "      (!(1755), 10^4000-10^4000), or memory ran out for a line\n"
-           "  64  a usage error\n"
-           "  72  the window library (windows and pictures) is missing or can't be loaded\n"
-           "  74  standard output couldn't be written or standard input read\n"
-           "With --eval -, the status is the highest of all lines'.\n";
+           "Kod zakończenia:\n"
+           "  0   sukces; wartości, które daje biblioteka matematyczna, takie jak INF\n"
+           "      (10^4000) i NAN (asin(-2)), są wynikami\n"
+           "  1   błąd w wyrażeniu (komunikat na standardowym wyjściu, a wyrażenie i znak ^\n"
+           "      pod miejscem błędu na standardowym wyjściu błędów), wiersz za długi do\n"
+           "      obliczenia, plik punktów, którego nie można otworzyć, lub obraz, którego\n"
+           "      nie można zapisać\n"
+           "  2   własna arytmetyka interpretera przekroczyła zakres liczb lub wykonała\n"
+           "      niedozwoloną operację (!(1755), 10^4000-10^4000) albo zabrakło pamięci\n"
+           "      na wiersz\n"
+           "  64  błędne użycie\n"
+           "  72  brak biblioteki okien (okna i obrazy) albo nie można jej wczytać\n"
+           "  74  nie można zapisać standardowego wyjścia lub odczytać standardowego wejścia\n"
+           "Przy --eval - kodem zakończenia jest najwyższy z kodów wszystkich wierszy.\n";
+}
+
+std::string ExceptionText(const std::exception &e) {
+    if (const auto *fault = dynamic_cast<const FloatFault *>(&e)) {
+        return fault->kind() == FloatFault::Kind::Overflow
+                   ? "przepełnienie: wynik działania przekracza zakres liczb zmiennoprzecinkowych"
+                   : "niedozwolona operacja na liczbach zmiennoprzecinkowych";
+    }
+    if (dynamic_cast<const std::bad_alloc *>(&e) != nullptr)
+        return "za mało pamięci";
+    return std::string("nieoczekiwany błąd: ") + e.what();
 }
 
 bool IsHeadlessCommandLine(std::span<const std::string> args) {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <exception>
 #include <iosfwd>
 #include <span>
 #include <string>
@@ -39,5 +40,10 @@ int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in
 
 // The usage text printed by --help and on usage errors.
 std::string HeadlessUsage();
+
+// The Polish text of an exception that ends a run without a window, to follow "ziffa: ": the
+// evaluator's floating-point faults by their kind, a lack of memory, and any other exception's
+// own words after "nieoczekiwany błąd: ".
+std::string ExceptionText(const std::exception &e);
 
 } // namespace ziffa

@@ -8,6 +8,7 @@
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/Tables.h"
+#include "system/ErrnoText.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,11 +16,15 @@
 #include <QString>
 
 #include <algorithm>
-#include <iostream>
-
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <optional>
 #include <ostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ziffa {
 
@@ -50,11 +55,34 @@ bool ParseSize(const std::string &text, int &width, int &height) {
     return number(all.substr(0, x), width) && number(all.substr(x + 1), height);
 }
 
+// Qt's own notes (English, for developers, such as a missing XDG_RUNTIME_DIR) are no part of a
+// picture's outcome, which the messages below and the exit status tell: they are dropped. A
+// critical failure of Qt is passed on, marked as Qt's words.
+void ReportQtMessage(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "ziffa: biblioteka Qt zgłasza: %s\n",
+                     message.toLocal8Bit().constData());
+}
+
+// Why a points file can't be read, as far as the file system tells; empty when it doesn't.
+std::string WhyNotReadable(const std::string &name) {
+    if (name.empty())
+        return ErrnoText(ENOENT);
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0)
+        return ErrnoText(errno);
+    if (S_ISDIR(st.st_mode))
+        return ErrnoText(EISDIR);
+    if (::faccessat(AT_FDCWD, name.c_str(), R_OK, AT_EACCESS) != 0)
+        return ErrnoText(errno);
+    return {};
+}
+
 PlotOptions ParsePlot(std::span<const std::string> args) {
     PlotOptions options;
     auto value = [&](std::size_t &i, const char *name) -> const std::string & {
         if (i + 1 >= args.size())
-            throw PlotUsageError{std::string(name) + " needs an argument"};
+            throw PlotUsageError{std::string(name) + " wymaga argumentu"};
         return args[++i];
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -67,14 +95,14 @@ PlotOptions ParsePlot(std::span<const std::string> args) {
             options.points = value(i, "--points");
         else if (a == "--size") {
             if (!ParseSize(value(i, "--size"), options.width, options.height))
-                throw PlotUsageError{"--size takes WIDTHxHEIGHT, for example 556x424"};
+                throw PlotUsageError{"--size przyjmuje SZEROKOŚĆxWYSOKOŚĆ, na przykład 556x424"};
         } else
-            throw PlotUsageError{"unknown argument: " + a};
+            throw PlotUsageError{"nieznany argument: " + a};
     }
     if (!options.function && !options.points)
-        throw PlotUsageError{"--plot needs a function"};
+        throw PlotUsageError{"--plot wymaga funkcji"};
     if (!options.output)
-        throw PlotUsageError{"--output is missing"};
+        throw PlotUsageError{"brak opcji --output"};
     return options;
 }
 
@@ -86,7 +114,9 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
     if (options.points) {
         graph.g3D_pointfun_autosize = true;
         if (graph.g3D_drawfrompoints(*options.points) != 0) {
-            err << "ziffa: cannot open the points file " << *options.points << '\n';
+            const std::string why = WhyNotReadable(*options.points);
+            err << "ziffa: nie można otworzyć pliku punktów \"" << *options.points << '"'
+                << (why.empty() ? "" : ": ") << why << '\n';
             return StatusFault;
         }
     } else {
@@ -107,7 +137,8 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
     const QString output = QFile::decodeName(QByteArray::fromStdString(*options.output));
     QString reason;
     if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
-        err << "ziffa: cannot write " << *options.output << ": " << reason.toStdString() << '\n';
+        err << "ziffa: nie można zapisać pliku \"" << *options.output
+            << "\": " << reason.toStdString() << '\n';
         return StatusFault;
     }
     return StatusOk;
@@ -126,12 +157,13 @@ int RunPlot(int &argc, char **argv, std::span<const std::string> args, char deci
     }
     // A picture needs no display: Qt's offscreen platform draws the same pixels.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(ReportQtMessage);
     QApplication app(argc, argv);
     ExprDecimalSeparator = decimalSeparator;
     try {
         return Draw(options, out, err);
     } catch (const FloatFault &fault) {
-        err << "ziffa: " << fault.what() << '\n';
+        err << "ziffa: " << ExceptionText(fault) << '\n';
         return StatusFloatFault;
     }
 }

@@ -5,10 +5,10 @@
 #include "app/Plot.h"
 #include "app/WindowLibrary.h"
 #include "interpreter/LocaleSeparator.h"
+#include "system/ErrnoText.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -20,13 +20,15 @@ namespace {
 // Standard output after a picture: what couldn't be written is reported like a failed write in
 // the headless modes.
 int FinishStandardOutput(int status) {
-    std::cout.flush();
+    // The first failing flush, of the stream or of stdio beneath it, leaves the reason in errno.
     errno = 0;
-    const bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || std::cout.fail();
-    if (!failed)
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && std::ferror(stdout) == 0 && !std::cout.fail())
         return status;
-    std::cerr << "ziffa: cannot write the standard output"
-              << (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string()) << '\n';
+    std::cerr << "ziffa: nie można zapisać standardowego wyjścia"
+              << (error != 0 ? ": " + ziffa::ErrnoText(error) : std::string()) << '\n';
     return ziffa::StatusIoError;
 }
 
@@ -44,13 +46,17 @@ extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc
             arguments[0] = program.data();
         arguments.push_back(nullptr);
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        if (ziffa::IsPictureCommandLine(args))
+        if (ziffa::IsPictureCommandLine(args)) {
+            // Standard output is written out once, at the end, where a failure is caught with
+            // its reason; standard error, tied to it, would flush it early and lose the reason.
+            std::cerr.tie(nullptr);
             return FinishStandardOutput(ziffa::RunPlot(argc, arguments.data(), args,
                                                        ziffa::LocaleDecimalSeparator(), std::cout,
                                                        std::cerr));
+        }
         return ziffa::RunApplication(argc, arguments.data());
     } catch (const std::exception &e) {
-        std::cerr << "ziffa: " << e.what() << '\n';
+        std::cerr << "ziffa: " << ziffa::ExceptionText(e) << '\n';
         return 70; // EX_SOFTWARE
     }
 }

@@ -39,7 +39,7 @@ std::vector<fs::path> WindowLibraryCandidates(const fs::path &executable) {
 int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
     const fs::path executable = ExecutablePath();
     if (executable.empty()) {
-        err << "ziffa: cannot find the program's own path, and so not its window library\n";
+        err << "ziffa: nie można ustalić ścieżki programu, a więc i jego biblioteki okien\n";
         return kStatusNoWindowLibrary;
     }
     const std::vector<fs::path> candidates = WindowLibraryCandidates(executable);
@@ -51,22 +51,24 @@ int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
         // library's copy of the core keeps to itself.
         void *handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (handle == nullptr) {
-            err << "ziffa: cannot load the window library " << library.native() << ": " << dlerror()
-                << '\n';
+            // The loader's own words, which name the library or symbol that failed, have no
+            // errno to put into Polish: they follow as the loader gives them.
+            err << "ziffa: nie można wczytać biblioteki okien \"" << library.native()
+                << "\"; program ładujący podaje: " << dlerror() << '\n';
             return kStatusNoWindowLibrary;
         }
         const auto entry =
             reinterpret_cast<WindowLibraryEntry>(dlsym(handle, kWindowLibraryEntryName));
         if (entry == nullptr) {
-            err << "ziffa: the window library " << library.native() << " has no entry "
+            err << "ziffa: biblioteka okien \"" << library.native() << "\" nie ma punktu wejścia "
                 << kWindowLibraryEntryName << '\n';
             return kStatusNoWindowLibrary;
         }
         // The library stays loaded until the process ends: Qt's own exit handlers live in it.
         return entry(argc, argv, executable.c_str());
     }
-    err << "ziffa: the window library is missing; the windows and pictures need "
-        << candidates.back().native() << '\n';
+    err << "ziffa: brak biblioteki okien; okna i obrazy potrzebują pliku \""
+        << candidates.back().native() << "\"\n";
     return kStatusNoWindowLibrary;
 }
 

@@ -11,7 +11,7 @@ namespace ziffa {
 // that any failure leaves an existing file as it was (its permissions are kept; a symbolic link
 // is written through). Anything else in the name's place, a device such as /dev/full or
 // /dev/stdout or a FIFO, is written directly; a folder is refused. Returns whether the picture was
-// written; on failure, reason (when given) says why, in the words of the system's messages.
+// written; on failure, reason (when given) says why, in Polish.
 bool WritePictureFile(const QImage &picture, const QString &fileName, QString *reason = nullptr);
 
 } // namespace ziffa

@@ -1,5 +1,7 @@
 #include "settings/FileIo.h"
 
+#include "system/ErrnoText.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -22,7 +24,7 @@ namespace ziffa {
 namespace fs = std::filesystem;
 
 FileError::FileError(const fs::path &file, const std::string &action, std::error_code code)
-    : FileError(file, action, code.message()) {
+    : FileError(file, action, ErrorCodeText(code)) {
     code_ = code;
 }
 
@@ -401,7 +403,7 @@ void CreateJournalFolder(const fs::path &folder, const fs::path &target) {
     if (error) {
         throw FileError(target, kCannotWrite,
                         "nie można utworzyć folderu na kopię nowej treści \"" + folder.string() +
-                            "\": " + error.message());
+                            "\": " + ErrorCodeText(error));
     }
 }
 
@@ -415,7 +417,7 @@ void WriteJournal(const fs::path &journal, const std::string &fullPath, std::str
     const auto fail = [&](std::error_code error) {
         throw FileError(target, kCannotWrite,
                         "nie można zapisać kopii nowej treści \"" + journal.string() +
-                            "\": " + error.message());
+                            "\": " + ErrorCodeText(error));
     };
     if (!temp.valid()) {
         fail(temp.error());
@@ -477,9 +479,10 @@ void WriteInPlace(const fs::path &target, std::string_view contents, bool exists
                   std::error_code whyNoTemp, const fs::path &journalFolder) {
     if (journalFolder.empty()) {
         throw FileError(target, kCannotWrite,
-                        whyNoTemp.message() + ", a bez folderu na kopię nowej treści "
-                                              "(XDG_STATE_HOME, HOME) nie da się go bezpiecznie "
-                                              "zapisać w miejscu");
+                        ErrorCodeText(whyNoTemp) +
+                            ", a bez folderu na kopię nowej treści "
+                            "(XDG_STATE_HOME, HOME) nie da się go bezpiecznie "
+                            "zapisać w miejscu");
     }
     FileDescriptor fd = exists ? Open(target, O_WRONLY | O_NONBLOCK)
                                : Open(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
@@ -639,7 +642,7 @@ void RecoverInterruptedReplace(const fs::path &file, const fs::path &journalFold
         created = fd.valid();
     }
     if (!fd.valid()) {
-        fail(LastError().message());
+        fail(ErrnoText(errno));
     }
     const auto forget = [&] {
         if (created) {

@@ -13,8 +13,8 @@
 namespace ziffa {
 
 // A file that exists but can't be read, or that can't be written. what() says so in Polish and
-// names the file and the reason (the system's own in the C library's message language, paths as
-// the file system spells them).
+// names the file and the reason (the system's own put into Polish by ErrnoText, paths as the file
+// system spells them).
 class FileError : public std::runtime_error {
 public:
     FileError(const std::filesystem::path &file, const std::string &action, std::error_code code);

@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace ziffa {
@@ -125,12 +126,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "a\n^\n"}));
 
 TEST(Headless, FloatFault) {
-    for (const char *expression : {"!(1755)", "10^4000-10^4000"}) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"!(1755)",
+         "ziffa: przepełnienie: wynik działania przekracza zakres liczb zmiennoprzecinkowych\n"},
+        {"10^4000-10^4000", "ziffa: niedozwolona operacja na liczbach zmiennoprzecinkowych\n"},
+        {"0*ln(0)", "ziffa: niedozwolona operacja na liczbach zmiennoprzecinkowych\n"},
+        {"sin(10^308*10^308)",
+         "ziffa: przepełnienie: wynik działania przekracza zakres liczb zmiennoprzecinkowych\n"},
+    };
+    for (const auto &[expression, message] : cases) {
         const Outcome r = Headless({"--eval", expression});
         EXPECT_EQ(r.status, 2) << expression;
         EXPECT_EQ(r.out, "\n");
-        EXPECT_EQ(r.err.rfind("ziffa: ", 0), 0u) << r.err;
-        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1);
+        EXPECT_EQ(r.err, message);
     }
 }
 
@@ -177,10 +185,25 @@ TEST(Headless, LinesLongerThanTheLimitAreRefused) {
         Headless({"--eval", "-"}, '.', "1+2\n1+2+3+4\n12345\r\n123456\n2*3", /*limit*/ 5);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "3\nBŁĄD: Wyrażenie zbyt długie\n12345\nBŁĄD: Wyrażenie zbyt długie\n6\n");
-    EXPECT_NE(r.err.find("longer than 5 characters"), std::string::npos) << r.err;
+    const std::string refused = "ziffa: wyrażenie jest dłuższe niż 5 znaków\n";
+    EXPECT_EQ(r.err, refused + refused);
     const Outcome one = Headless({"--eval", "1+2+3"}, '.', "", 4);
     EXPECT_EQ(one.status, 1);
     EXPECT_EQ(one.out, "BŁĄD: Wyrażenie zbyt długie\n");
+}
+
+TEST(Headless, TheLimitIsCountedInPolish) {
+    // The word after a count: "znak" for one, "znaki" after 2 to 4 (not 12 to 14), else "znaków".
+    const std::pair<std::size_t, const char *> cases[] = {
+        {1, "1 znak"},     {2, "2 znaki"},     {4, "4 znaki"},      {5, "5 znaków"},
+        {11, "11 znaków"}, {12, "12 znaków"},  {14, "14 znaków"},   {21, "21 znaków"},
+        {22, "22 znaki"},  {104, "104 znaki"}, {112, "112 znaków"},
+    };
+    for (const auto &[limit, words] : cases) {
+        const Outcome r = Headless({"--eval", std::string(limit + 1, '1')}, '.', "", limit);
+        EXPECT_EQ(r.status, 1) << limit;
+        EXPECT_EQ(r.err, std::string("ziffa: wyrażenie jest dłuższe niż ") + words + "\n");
+    }
 }
 
 // Waits until fd has something to read, up to a minute, and reads it.
@@ -220,6 +243,7 @@ TEST(Headless, AnswersComeBeforeTheNextLineIsAwaited) {
 
 struct UsageCase {
     std::vector<std::string> args;
+    std::string message;
 };
 
 class Usage : public testing::TestWithParam<UsageCase> {};
@@ -228,22 +252,42 @@ TEST_P(Usage, IsAnError) {
     const Outcome r = Headless(GetParam().args);
     EXPECT_EQ(r.status, 64);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    EXPECT_EQ(r.err, "ziffa: " + GetParam().message + "\n\n" + HeadlessUsage());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Usage,
-    testing::Values(UsageCase{{"--frobnicate"}}, UsageCase{{"--eval"}}, UsageCase{{"--var", "a=1"}},
-                    UsageCase{{"--eval", "1", "--var"}},
+    testing::Values(UsageCase{{"--frobnicate"}, "nieznany argument: --frobnicate"},
+                    UsageCase{{"--eval"}, "--eval wymaga wyrażenia"},
+                    UsageCase{{"--var", "a=1"}, "brak opcji --eval"},
+                    UsageCase{{"--eval", "1", "--var"}, "--var wymaga argumentu NAZWA=WARTOŚĆ"},
                     UsageCase{{"--eval", "1", "--var", "a=1", "--var", "b=1", "--var", "c=1",
-                               "--var", "d=1", "--var", "e=1", "--var", "f=1"}},
-                    UsageCase{{"--eval", "1", "--eval", "2"}}, UsageCase{{"--eval", "1", "2"}}));
+                               "--var", "d=1", "--var", "e=1", "--var", "f=1"},
+                              "można podać najwyżej pięć opcji --var"},
+                    UsageCase{{"--eval", "1", "--eval", "2"}, "opcję --eval podano dwa razy"},
+                    UsageCase{{"--eval", "1", "2"}, "nieznany argument: 2"}));
+
+// The number of characters a UTF-8 text shows (every character here takes one column).
+std::size_t Columns(std::string_view line) {
+    return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
 
 TEST(Headless, Help) {
     const Outcome r = Headless({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("--eval"), std::string::npos);
-    EXPECT_NE(r.out.find("are results"), std::string::npos);
+    EXPECT_EQ(r.out, HeadlessUsage());
+    EXPECT_EQ(r.out.rfind("Użycie:\n", 0), 0u);
+    for (const char *words :
+         {"--eval WYRAŻENIE", "--var NAZWA=WARTOŚĆ", "--plot FUNKCJA", "--output PLIK.png",
+          "--size SZERxWYS", "--points PLIK", "są wynikami", "\n  64  błędne użycie\n",
+          "\n  74  nie można zapisać"})
+        EXPECT_NE(r.out.find(words), std::string::npos) << words;
+    // A terminal of 80 columns shows it unbroken.
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(Columns(line), 80u) << line;
 }
 
 struct ModeCase {

@@ -25,6 +25,7 @@ Outcome Ziffa(const QStringList &args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("QT_QPA_PLATFORM"); // the program must choose the offscreen platform itself
+    env.remove("XDG_RUNTIME_DIR"); // which Qt, in English, says it misses
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(ZIFFA_BINARY), args);
     EXPECT_TRUE(process.waitForFinished(60000));
@@ -61,6 +62,8 @@ TEST_F(Plot, WritesThePictureOfTheChartLook) {
     const Outcome r =
         Ziffa({"--plot", " SIN(x) * cos(y) ", "--output", File("a.png"), "--size", "300x200"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(r.err, QString()) << "nothing but the program's own messages";
     const QImage written(File("a.png"));
     ASSERT_EQ(written.size(), QSize(300, 200));
     EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32),
@@ -87,14 +90,64 @@ TEST_F(Plot, Points) {
     points.close();
     EXPECT_EQ(Ziffa({"--points", File("points.txt"), "--output", File("d.png")}).status, 0);
     EXPECT_EQ(QImage(File("d.png")).size(), QSize(556, 424));
-    EXPECT_EQ(Ziffa({"--points", File("missing.txt"), "--output", File("e.png")}).status, 1);
-    EXPECT_FALSE(QFile::exists(File("e.png")));
+    const struct {
+        QString points;
+        QString reason;
+    } unreadable[] = {
+        {File("missing.txt"), QStringLiteral("nie ma takiego pliku ani folderu")},
+        {dir.path(), QStringLiteral("to jest folder")},
+        {File("points.txt/x"), QStringLiteral("element ścieżki nie jest folderem")},
+    };
+    for (const auto &c : unreadable) {
+        const Outcome r = Ziffa({"--points", c.points, "--output", File("e.png")});
+        EXPECT_EQ(r.status, 1) << c.points.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("ziffa: nie można otworzyć pliku punktów \"%1\": %2\n")
+                             .arg(c.points, c.reason));
+        EXPECT_FALSE(QFile::exists(File("e.png")));
+    }
 }
 
-TEST_F(Plot, UsageAndWriteErrors) {
-    EXPECT_EQ(Ziffa({"--plot", "x"}).status, 64);
-    EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("f.png"), "--size", "10"}).status, 64);
-    EXPECT_EQ(Ziffa({"--plot", "x", "--output", File("no/such/folder/g.png")}).status, 1);
+TEST_F(Plot, UsageErrors) {
+    const struct {
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {{"--plot", "x"}, QStringLiteral("brak opcji --output")},
+        {{"--output", "a.png", "--size", "10x10", "--points"},
+         QStringLiteral("--points wymaga argumentu")},
+        {{"--size", "10x10", "--plot"}, QStringLiteral("--plot wymaga argumentu")},
+        {{"--plot", "x", "--output"}, QStringLiteral("--output wymaga argumentu")},
+        {{"--plot", "x", "--output", "a.png", "--size", "10"},
+         QStringLiteral("--size przyjmuje SZEROKOŚĆxWYSOKOŚĆ, na przykład 556x424")},
+        {{"--plot", "x", "--output", "a.png", "--eval", "1"},
+         QStringLiteral("nieznany argument: --eval")},
+    };
+    for (const auto &c : cases) {
+        const Outcome r = Ziffa(c.args);
+        EXPECT_EQ(r.status, 64) << c.message.toStdString();
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("ziffa: ") + c.message +
+                                     QStringLiteral("\n\nUżycie:\n")))
+            << r.err.toStdString();
+        EXPECT_EQ(r.out, QString());
+    }
+}
+
+TEST_F(Plot, WriteErrorsTellWhy) {
+    const struct {
+        QString output;
+        QString reason;
+    } cases[] = {
+        {File("no/such/folder/g.png"), QStringLiteral("nie ma takiego pliku ani folderu")},
+        {dir.path(), QStringLiteral("to jest folder")},
+        {QStringLiteral("/dev/full"), QStringLiteral("brak miejsca na urządzeniu")},
+    };
+    for (const auto &c : cases) {
+        const Outcome r = Ziffa({"--plot", "x", "--size", "30x20", "--output", c.output});
+        EXPECT_EQ(r.status, 1) << c.output.toStdString();
+        EXPECT_EQ(
+            r.err,
+            QStringLiteral("ziffa: nie można zapisać pliku \"%1\": %2\n").arg(c.output, c.reason));
+    }
 }
 
 // Points around the origin with extremes on every axis, so that the fitted ranges matter.

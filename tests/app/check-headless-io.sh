@@ -33,21 +33,30 @@ expect() {
 if [[ "$mode" != --memory ]]; then
   expect "lines from a pipe" 1 $'2\n6\nBŁĄD: Wyrażenie puste' "" \
     'printf "1+1\n2*3\n\n" | "$1" --eval -'
-  expect "stdout on a full device" 74 "" "cannot write the standard output: No space left" \
+  expect "stdout on a full device" 74 "" \
+    "nie można zapisać standardowego wyjścia: brak miejsca na urządzeniu$" \
     '"$1" --eval 1+1 >/dev/full'
-  expect "stdout on a full device, lines" 74 "" "cannot write the standard output" \
+  expect "stdout on a full device, lines" 74 "" "nie można zapisać standardowego wyjścia" \
     'seq 1 100000 | "$1" --eval - >/dev/full'
-  expect "help on a full device" 74 "" "cannot write the standard output" \
+  expect "help on a full device" 74 "" "nie można zapisać standardowego wyjścia" \
     '"$1" --help >/dev/full'
-  expect "stdout closed" 74 "" "cannot write the standard output: Bad file descriptor" \
+  expect "stdout closed" 74 "" "nie można zapisać standardowego wyjścia: błędny deskryptor pliku$" \
     '"$1" --eval 1+1 >&-'
-  expect "stdin a folder" 74 "" "cannot read the standard input: Is a directory" \
+  expect "stdin a folder" 74 "" "nie można odczytać standardowego wejścia: to jest folder$" \
     '"$1" --eval - </tmp'
-  expect "stdin closed" 74 "" "cannot read the standard input: Bad file descriptor" \
+  expect "stdin closed" 74 "" "nie można odczytać standardowego wejścia: błędny deskryptor pliku$" \
     '"$1" --eval - <&-'
   # The picture mode's own output (the error line of a refused function) is checked too.
-  expect "picture mode's stdout on a full device" 74 "" "cannot write the standard output" \
+  expect "picture mode's stdout on a full device" 74 "" \
+    "nie można zapisać standardowego wyjścia: brak miejsca na urządzeniu$" \
     '"$1" --plot "1+" --output "'"$tmp"'/x.png" >/dev/full'
+  expect "a usage error" 64 "" "^ziffa: nieznany argument: --frobnicate$" '"$1" --frobnicate'
+  expect "a points file that isn't there" 1 "" \
+    "^ziffa: nie można otworzyć pliku punktów \"$tmp/none\": nie ma takiego pliku ani folderu$" \
+    '"$1" --points "'"$tmp"'/none" --output "'"$tmp"'/x.png"'
+  expect "a picture into a missing folder" 1 "" \
+    "^ziffa: nie można zapisać pliku \"$tmp/none/x.png\": nie ma takiego pliku ani folderu$" \
+    '"$1" --plot x --output "'"$tmp"'/none/x.png"'
   expect "a 10 MB sum on one line" 0 "5000000" "" \
     'yes 1+ | head -n 4999999 | tr -d "\n" | { cat; echo 1; } | "$1" --eval -'
 else
@@ -55,9 +64,11 @@ else
   # below refuse first its evaluation, then its reading. The lines after it are answered.
   make_input() { echo 1+1; yes 1+ | head -n 50000000 | tr -d '\n'; echo 1; echo 2*3; }
   make_input >"$tmp/big.txt"
-  expect "a line that memory can't evaluate" 2 $'2\nBŁĄD: Za mało pamięci\n6' "not enough memory" \
+  expect "a line that memory can't evaluate" 2 $'2\nBŁĄD: Za mało pamięci\n6' \
+    "^ziffa: za mało pamięci na wyrażenie$" \
     'ulimit -v 400000; "$1" --eval - <"'"$tmp"'/big.txt"'
-  expect "a line that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' "not enough memory" \
+  expect "a line that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' \
+    "^ziffa: za mało pamięci na wyrażenie$" \
     'ulimit -v 120000; "$1" --eval - <"'"$tmp"'/big.txt"'
   expect "a line from a pipe that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' "" \
     'ulimit -v 120000; cat "'"$tmp"'/big.txt" | "$1" --eval -'

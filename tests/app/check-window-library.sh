@@ -32,7 +32,7 @@ for args in "" "1+1" "--plot x --output $tmp/x.png"; do
   # shellcheck disable=SC2086
   "$tmp/alone/ziffa" $args >"$tmp/out" 2>"$tmp/err" || status=$?
   [[ $status -eq 72 ]] || fail "status $status without the library for '$args'"
-  grep -q "the window library is missing" "$tmp/err" || fail "no clear message: $(cat "$tmp/err")"
+  grep -q "^ziffa: brak biblioteki okien; okna i obrazy potrzebują pliku \"" "$tmp/err" || fail "no clear message: $(cat "$tmp/err")"
   [[ ! -s "$tmp/out" ]] || fail "standard output without the library"
 done
 

@@ -23,6 +23,7 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -214,12 +215,21 @@ TEST(PictureFile, RegularFilesAreReplacedWholeDevicesWrittenDirectly) {
     EXPECT_EQ(NamesIn(folder.path()),
               (std::vector<std::string>{"fifo", "link.png", "new.png", "old.png"}));
 
-    // What can't take a picture says so.
-    for (const fs::path &file : {fs::path("/dev/full"), folder.path(), folder / "no" / "x.png"}) {
+    // What can't take a picture says why, in Polish.
+    WriteBytes(folder / "plain", "a file where a folder should be");
+    const std::pair<fs::path, const char *> refusals[] = {
+        {"/dev/full", "brak miejsca na urządzeniu"},
+        {folder.path(), "to jest folder"},
+        {folder / "no" / "x.png", "nie ma takiego pliku ani folderu"},
+        {folder / "plain" / "x.png", "element ścieżki nie jest folderem"},
+        {folder / (std::string(NAME_MAX + 1, 'n') + ".png"), "za długa nazwa pliku"},
+    };
+    for (const auto &[file, why] : refusals) {
         QString reason;
         EXPECT_FALSE(WritePictureFile(picture, Name(file), &reason)) << file;
-        EXPECT_FALSE(reason.isEmpty()) << file;
+        EXPECT_EQ(reason.toStdString(), why) << file;
     }
+    fs::remove(folder / "plain");
 }
 
 TEST(PictureFile, FailedWriteLeavesTheOldFileAsItWas) {
@@ -236,7 +246,7 @@ TEST(PictureFile, FailedWriteLeavesTheOldFileAsItWas) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(written);
-    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_EQ(reason.toStdString(), "plik jest za duży");
     EXPECT_EQ(ReadBytes(folder / "p.png"), "the old picture");
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"p.png"});
 }
@@ -273,7 +283,8 @@ TEST(PlotOutput, DevicesAndStandardOutput) {
     EXPECT_NE(folderInstead.err.find(folder.path().string()), std::string::npos);
 }
 
-// A small file system that fills up, in a mount namespace of its own (tmpfs).
+// A small file system that fills up, and one mounted read-only, in a mount namespace of its own
+// (tmpfs).
 constexpr const char *kFullDiskScript = R"sh(
 set -u
 Z=$1; SAVE=$2; T=$3
@@ -287,12 +298,18 @@ dd if=/dev/zero of="$T/full/filler" bs=4096 2>/dev/null
 echo "over $?"
 "$Z" --plot "sin(x)*cos(y)" --output "$T/full/new.png" --size 400x400 2>"$T/err-new"
 echo "new $?"
-"$SAVE" "$T/full/s.ini" "$T/state" 1 b >/dev/null 2>&1
+"$SAVE" "$T/full/s.ini" "$T/state" 1 b >/dev/null 2>"$T/err-settings"
 echo "settings $?"
 cmp -s "$T/full/old.png" "$T/old-copy.png"
 echo "picture-kept $?"
 cp "$T/full/s.ini" "$T/s-copy.ini"
 echo "files $(ls -A "$T/full" | tr '\n' ' ')"
+mkdir -p "$T/ro"
+mount -t tmpfs -o ro,size=1m ziffa-ro "$T/ro" || exit 77
+"$Z" --plot x --output "$T/ro/p.png" --size 20x20 2>"$T/err-ro"
+echo "read-only $?"
+"$SAVE" "$T/ro/s.ini" "$T/state" 1 b >/dev/null 2>"$T/err-ro-settings"
+echo "read-only settings $?"
 )sh";
 
 TEST(FullDisk, PicturesAndSettingsFailLoudlyAndKeepTheOldFiles) {
@@ -306,11 +323,21 @@ TEST(FullDisk, PicturesAndSettingsFailLoudlyAndKeepTheOldFiles) {
         GTEST_SKIP() << "a tmpfs can't be mounted here: " << r.err;
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out, "over 1\nnew 1\nsettings 1\npicture-kept 0\n"
-                     "files filler old.png s.ini \n");
-    EXPECT_NE(ReadBytes(folder / "err-over").find((folder / "full/old.png").string()),
-              std::string::npos);
-    EXPECT_NE(ReadBytes(folder / "err-new").find((folder / "full/new.png").string()),
-              std::string::npos);
+                     "files filler old.png s.ini \n"
+                     "read-only 1\nread-only settings 1\n");
+    // Each failure names its file and the reason in Polish.
+    const std::string full = "\": brak miejsca na urządzeniu\n";
+    EXPECT_EQ(ReadBytes(folder / "err-over"),
+              "ziffa: nie można zapisać pliku \"" + (folder / "full/old.png").string() + full);
+    EXPECT_EQ(ReadBytes(folder / "err-new"),
+              "ziffa: nie można zapisać pliku \"" + (folder / "full/new.png").string() + full);
+    EXPECT_EQ(ReadBytes(folder / "err-settings"),
+              "Nie można zapisać pliku \"" + (folder / "full/s.ini").string() + full);
+    const std::string readOnly = "\": system plików jest tylko do odczytu\n";
+    EXPECT_EQ(ReadBytes(folder / "err-ro"),
+              "ziffa: nie można zapisać pliku \"" + (folder / "ro/p.png").string() + readOnly);
+    EXPECT_EQ(ReadBytes(folder / "err-ro-settings"),
+              "Nie można zapisać pliku \"" + (folder / "ro/s.ini").string() + readOnly);
     EXPECT_EQ(ReadBytes(folder / "s-copy.ini"), "[Calculator]\nMemo1=old\n");
 }
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <csignal>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -166,11 +167,24 @@ TEST(ReplaceFile, FailureLeavesWhatStoodThere) {
     WriteBytes(folder / "folder.ini" / "inside", "kept");
     WriteBytes(folder / "plain", "a file where a folder should be");
     fs::create_symlink("loop.ini", folder / "loop.ini");
-    const std::vector<fs::path> cases = {folder / "folder.ini", folder / "plain" / "s.ini",
-                                         folder / "missing" / "s.ini", folder / "loop.ini"};
-    for (const fs::path &file : cases) {
+    // Each failure names the file and tells why in Polish.
+    const std::vector<std::pair<fs::path, std::string>> cases = {
+        {folder / "folder.ini", "w jego miejscu jest folder"},
+        {folder / "plain" / "s.ini", "element ścieżki nie jest folderem"},
+        {folder / "missing" / "s.ini",
+         "nie ma takiego pliku ani folderu, a bez folderu na kopię nowej treści (XDG_STATE_HOME, "
+         "HOME) nie da się go bezpiecznie zapisać w miejscu"},
+        {folder / "loop.ini", "zbyt wiele poziomów dowiązań symbolicznych"},
+    };
+    for (const auto &[file, reason] : cases) {
         SCOPED_TRACE(file.string());
-        EXPECT_THROW(ReplaceFile(file, "new", {}), FileError);
+        try {
+            ReplaceFile(file, "new", {});
+            ADD_FAILURE() << "no exception";
+        } catch (const FileError &error) {
+            EXPECT_STREQ(error.what(),
+                         ("Nie można zapisać pliku \"" + file.string() + "\": " + reason).c_str());
+        }
     }
     EXPECT_EQ(ReadBytes(folder / "folder.ini" / "inside"), "kept");
     EXPECT_EQ(ReadBytes(folder / "plain"), "a file where a folder should be");
@@ -185,7 +199,14 @@ TEST(ReplaceFile, WriteFailingPartWayKeepsTheOldFileWhole) {
     WriteBytes(file, old);
     {
         const FileSizeLimit limit(4096);
-        EXPECT_THROW(ReplaceFile(file, std::string(100000, 'x'), {}), FileError);
+        try {
+            ReplaceFile(file, std::string(100000, 'x'), {});
+            ADD_FAILURE() << "no exception";
+        } catch (const FileError &error) {
+            EXPECT_STREQ(
+                error.what(),
+                ("Nie można zapisać pliku \"" + file.string() + "\": plik jest za duży").c_str());
+        }
     }
     EXPECT_EQ(ReadBytes(file), old);
     EXPECT_EQ(NamesIn(folder.path()), std::vector<std::string>{"s.ini"}) << "no temporary left";
