@@ -17,8 +17,8 @@ class Iconv {
 public:
     Iconv(const char *to, const char *from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
-                                     to);
+            throw std::runtime_error(std::string("Biblioteka C nie umie przekształcić tekstu z ") +
+                                     from + " na " + to);
     }
     ~Iconv() { iconv_close(cd_); }
     Iconv(const Iconv &) = delete;

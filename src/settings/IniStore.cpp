@@ -93,7 +93,7 @@ IniStore::IniStore(std::filesystem::path fileName, std::filesystem::path journal
 
 IniStore IniStore::FromText(std::string text) {
     if (text.size() >= kWritten) {
-        throw std::length_error("An INI text of 2 GB or more");
+        throw std::length_error("Plik ustawień ma 2 GB lub więcej");
     }
     IniStore store;
     store.text_ = std::move(text);
@@ -113,7 +113,7 @@ IniStore::Span IniStore::SpanOf(std::string_view partOfText) const {
 
 IniStore::Span IniStore::AppendWritten(std::string_view bytes) {
     if (bytes.size() >= kWritten - written_.size()) {
-        throw std::length_error("More than 2 GB written into an INI store");
+        throw std::length_error("Ustawienia do zapisania przekraczają 2 GB");
     }
     const Span span{static_cast<std::uint32_t>(written_.size()) | kWritten,
                     static_cast<std::uint32_t>(bytes.size())};

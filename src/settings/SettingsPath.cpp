@@ -156,7 +156,7 @@ void CreateSettingsFolder(const fs::path &settingsFile) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw FileError(folder, "Cannot create the folder", error);
+        throw FileError(folder, "Nie można utworzyć folderu", error);
     }
 }
 
