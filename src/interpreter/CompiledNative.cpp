@@ -318,7 +318,7 @@ public:
 // is never dirty. On the usual functions of x and y that leaves no check at all.
 class Generator {
 public:
-    Generator(const Program &program, bool fusedMultiplyAdd)
+    Generator(const DecodedProgram &program, bool fusedMultiplyAdd)
         : program_(program), fusedMultiplyAdd_(fusedMultiplyAdd) {}
 
     // Generates the code and its constants, which are to be placed constantsOffset bytes after
@@ -580,7 +580,7 @@ private:
     bool Body();
     void Stubs();
 
-    const Program &program_;
+    const DecodedProgram &program_;
     bool fusedMultiplyAdd_;
     Assembler a_;
     std::vector<std::uint8_t> constantBytes_;
@@ -608,16 +608,16 @@ void Generator::Hoist() {
     hoisted_.assign(code.size(), -1);
     for (std::size_t k = 1; k < code.size() && hoistedCount_ < kMaxHoisted; ++k) {
         const Instruction &i = code[k], &argument = code[k - 1];
-        if (i.op != kFunction || hoisted_[k - 1] >= 0)
+        if (i.op != kOpFunction || hoisted_[k - 1] >= 0)
             continue;
         const FunctionRule &rule = kRules[i.small];
         if (rule.check != Check::None ||
             (rule.kernel != Kernel::Call && rule.kernel != Kernel::Absolute))
             continue;
         Value v;
-        if (argument.op == kPushVar)
+        if (argument.op == kOpPushVar)
             v = {Where::Variable, argument.index};
-        else if (argument.op == kPushConst && IsDouble(ConstantValue(argument.index)))
+        else if (argument.op == kOpPushConst && IsDouble(ConstantValue(argument.index)))
             v = {Where::Constant, argument.index};
         else
             continue;
@@ -645,7 +645,7 @@ Range Generator::ResultRange(const FunctionRule &rule, const Range &argument) {
 void Generator::CheckVariables() {
     std::vector<bool> read;
     for (const Instruction &i : program_.code)
-        if (i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) {
+        if (i.op == kOpPushVar || (i.op >= kOpAddVar && i.op <= kOpPowVar)) {
             const auto index = static_cast<std::size_t>(i.index);
             if (read.size() <= index)
                 read.resize(index + 1);
@@ -950,9 +950,9 @@ bool Generator::Body() {
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
-            if (i.op == kFunction) {
+            if (i.op == kOpFunction) {
                 const Instruction &argument = program_.code[k - 1];
-                const Value v = argument.op == kPushConst
+                const Value v = argument.op == kOpPushConst
                                     ? ConstantAt(argument.index, ConstantValue(argument.index))
                                     : VariableAt(argument.index);
                 stack_.push_back({Where::Slot, hoisted_[k]});
@@ -961,64 +961,64 @@ bool Generator::Body() {
             continue;
         }
         switch (i.op) {
-        case kPushConst:
+        case kOpPushConst:
             stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
             break;
-        case kPushVar:
+        case kOpPushVar:
             stack_.push_back(VariableAt(i.index));
             break;
-        case kAdd:
-        case kSub:
-        case kMul:
-            Binary(i.op - kAdd, i.position);
+        case kOpAdd:
+        case kOpSub:
+        case kOpMul:
+            Binary(i.op - kOpAdd, i.position);
             break;
-        case kDiv:
+        case kOpDiv:
             Divide(i.position);
             break;
-        case kPow:
+        case kOpPow:
             Power(i.position);
             break;
-        case kAddConst:
-        case kSubConst:
-        case kMulConst:
-        case kDivConst:
-        case kPowConst:
+        case kOpAddConst:
+        case kOpSubConst:
+        case kOpMulConst:
+        case kOpDivConst:
+        case kOpPowConst:
             // A constant in memory is always a double; any other is loaded at once.
             stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
-            if (i.op == kDivConst)
+            if (i.op == kOpDivConst)
                 Divide(i.position);
-            else if (i.op == kPowConst)
+            else if (i.op == kOpPowConst)
                 Power(i.position);
             else
-                Binary(i.op - kAddConst, i.position);
+                Binary(i.op - kOpAddConst, i.position);
             break;
-        case kAddVar:
-        case kSubVar:
-        case kMulVar:
-        case kDivVar:
-        case kPowVar:
+        case kOpAddVar:
+        case kOpSubVar:
+        case kOpMulVar:
+        case kOpDivVar:
+        case kOpPowVar:
             stack_.push_back(VariableAt(i.index));
-            if (i.op == kDivVar)
+            if (i.op == kOpDivVar)
                 Divide(i.position);
-            else if (i.op == kPowVar)
+            else if (i.op == kOpPowVar)
                 Power(i.position);
             else
-                Binary(i.op - kAddVar, i.position);
+                Binary(i.op - kOpAddVar, i.position);
             break;
-        case kFunction:
+        case kOpFunction:
             Function(i.small, i.position);
             break;
-        case kFault:
+        case kOpFault:
             FaultExit(i.small, i.position, X87Depth());
             return true;
-        case kBadLiteral:
+        case kOpBadLiteral:
             ExitWith(kRecheck, i.position, X87Depth());
             return true;
-        case kReturn: {
+        case kOpReturn: {
             if (stack_.size() != 1)
                 return false;
             const bool dirty = stack_.back().dirty;
@@ -1102,11 +1102,11 @@ bool Generator::Generate(std::size_t pageSize) {
     if (program_.maxDepth > kMaxDepth || program_.code.size() > kMaxInstructions)
         return false;
     for (const Instruction &i : program_.code)
-        if ((i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) &&
+        if ((i.op == kOpPushVar || (i.op >= kOpAddVar && i.op <= kOpPowVar)) &&
             i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
     calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
-        return i.op == kFunction || i.op == kPow || i.op == kPowConst || i.op == kPowVar;
+        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar;
     });
     if (!Emit(false))
         return false;
@@ -1219,9 +1219,12 @@ bool Generator::Emit(bool batch) {
 } // namespace
 
 std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
+    if (program.maxDepth > kMaxDepth || program.instructions > kMaxInstructions)
+        return nullptr;
+    const DecodedProgram decoded = Decode(program, kMaxInstructions);
     const long page = sysconf(_SC_PAGESIZE);
     const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
-    Generator generator(program, HasFusedMultiplyAdd());
+    Generator generator(decoded, HasFusedMultiplyAdd());
     if (!generator.Generate(pageSize))
         return nullptr;
     // The code's pages, then the constants' pages (the code's length is a whole number of pages).
