@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <new>
+#include <utility>
 
 namespace ziffa::compiled {
 
@@ -61,10 +63,19 @@ DecodedProgram Decode(const Program &program, std::size_t maxInstructions) {
     const std::uint8_t *at = program.code.data();
     const std::uint8_t *const end = at + program.code.size();
     std::int32_t position = 0;
-    // A value of the code becomes a constant of its own.
-    auto constant = [&out](long double value) {
-        out.constants.push_back(value);
-        return static_cast<std::int32_t>(out.constants.size() - 1);
+    // The numbers of the code become constants, each value once.
+    std::map<std::pair<std::uint64_t, std::uint16_t>, std::int32_t> numbers;
+    auto constant = [&out, &numbers](long double value) {
+        std::uint64_t mantissa;
+        std::uint16_t exponent;
+        std::memcpy(&mantissa, &value, sizeof mantissa);
+        std::memcpy(&exponent, reinterpret_cast<const unsigned char *>(&value) + 8,
+                    sizeof exponent);
+        const auto [at, added] = numbers.try_emplace(
+            {mantissa, exponent}, static_cast<std::int32_t>(out.constants.size()));
+        if (added)
+            out.constants.push_back(value);
+        return at->second;
     };
     for (; at < end; at += InstructionLength(at)) {
         const int base = BaseOf(*at);
