@@ -159,6 +159,24 @@ struct Value {
     unsigned scale = 0; // of a decimal number
 };
 
+// An operand waiting for its operator: where its code begins or, for a single value on the left
+// of an operator, the value itself (kHeld set). Its code is left out until the operator is
+// complete: then it is read before a right operand that is a single value too, as usual, and
+// otherwise after the right operand, by the operation itself (kRevConst and the "+" and "*" of
+// kAddConst), so that no stack slot holds it meanwhile, however deep the right operand nests.
+// A value can't fault, so the faults keep their order.
+using OperandEntry = std::uint64_t;
+constexpr OperandEntry kHeld = OperandEntry{1} << 63;
+
+OperandEntry Hold(const Value &v) {
+    return kHeld | OperandEntry{v.scale} << 34 | static_cast<OperandEntry>(v.source) << 32 |
+           v.operand;
+}
+Value Held(OperandEntry entry) {
+    return {static_cast<int>(entry >> 32 & 3), static_cast<std::uint32_t>(entry),
+            static_cast<unsigned>(entry >> 34 & 31)};
+}
+
 } // namespace
 
 // Turns the text into the program in one pass from left to right, with explicit stacks in place
@@ -176,10 +194,10 @@ struct Value {
 // its inner ones, so its fault replaces theirs, as its checks come first in the evaluation; code
 // left of a node is kept, so faults keep their order. Nothing after the first fault can run.
 //
-// The stacks hold what can't be found again: where each waiting operand's code begins, and the
-// positions of the waiting operators and of the open "(" (MarkStack). An operand's text begins
-// after the operator or "(" below its own on the mark stack and ends before the one above it,
-// or where the reading stands; an operand is empty when it has no code.
+// The stacks hold what can't be found again: where each waiting operand's code begins (or its
+// value, OperandEntry), and the positions of the waiting operators and of the open "(" (MarkStack).
+// An operand's text begins after the operator or "(" below its own on the mark stack and ends
+// before the one above it, or where the reading stands; an operand is empty when it has no code.
 class ExpressionCompiler {
 public:
     ExpressionCompiler(std::string_view text, int variableCount, const std::string *names,
@@ -213,6 +231,9 @@ private:
     }
     void EmitLoad(const Value &v);
     void EmitWithValue(int kind, const Value &v, int position);
+    void EmitWithLeftValue(int kind, const Value &v, int position);
+    std::optional<Value> SingleLoadAt(std::size_t offset) const;
+    bool Foldable(int kind, const Value &v) const;
     void EmitOperator(int kind, int position);
     void EmitFunction(int index, int position);
     void EmitFault(int code, int position);
@@ -240,7 +261,7 @@ private:
     char separator_;
     ByteCode &code_;
     std::vector<long double> &constants_;
-    std::vector<std::size_t> operands_; // where the code of each waiting operand begins
+    std::vector<OperandEntry> operands_;
     MarkStack marks_;
     // The atom being read in the innermost part.
     int atomStart_ = 0;
@@ -287,6 +308,59 @@ void ExpressionCompiler::EmitWithValue(int kind, const Value &v, int position) {
     WriteUnsigned(at + 1, v.operand, width);
     if (decimal)
         at[1 + kWidthBytes[width]] = static_cast<std::uint8_t>(v.scale);
+}
+
+// The operator of kind with the value as its left operand and the accumulator as its right one.
+// The value of "/" and "^" must fit a byte.
+void ExpressionCompiler::EmitWithLeftValue(int kind, const Value &v, int position) {
+    if (kind == 0 || kind == 2) {
+        EmitWithValue(kind, v, position);
+        return;
+    }
+    const int base = kRevConst + 5 * v.source + kind;
+    const unsigned scale = v.source == kFromDecimal ? 1 : 0;
+    if (kind == 1) {
+        const unsigned width = UnsignedWidth(v.operand);
+        std::uint8_t *at = code_.Extend(1u + kWidthBytes[width] + scale);
+        at[0] = Opcode(base, width);
+        WriteUnsigned(at + 1, v.operand, width);
+        if (scale != 0)
+            at[1 + kWidthBytes[width]] = static_cast<std::uint8_t>(v.scale);
+        return;
+    }
+    const std::int32_t change = PositionChange(position);
+    const unsigned width = SignedWidth(change);
+    std::uint8_t *at = code_.Extend(2u + scale + kWidthBytes[width]);
+    at[0] = Opcode(base, width);
+    at[1] = static_cast<std::uint8_t>(v.operand);
+    if (scale != 0)
+        at[2] = static_cast<std::uint8_t>(v.scale);
+    EmitSigned(at + 2 + scale, change, width);
+}
+
+// The value of the code from offset to the end, when that is one load.
+std::optional<Value> ExpressionCompiler::SingleLoadAt(std::size_t offset) const {
+    if (offset >= code_.size())
+        return std::nullopt;
+    const std::uint8_t *load = code_.data() + offset;
+    if (BaseOf(*load) > kPushDecimal || offset + InstructionLength(load) != code_.size())
+        return std::nullopt;
+    const unsigned width = WidthOf(*load);
+    const int source = BaseOf(*load) - kPushConst;
+    const unsigned scale = source == kFromDecimal ? load[1 + kWidthBytes[width]] : 0u;
+    return Value{source, ReadUnsigned(load + 1, width), scale};
+}
+
+// Whether the operator can take the value as its right operand: "/" and "^" by a value that is
+// never 0 have no check; by a variable, a check with the position, and the index in a byte.
+bool ExpressionCompiler::Foldable(int kind, const Value &v) const {
+    if (kind < 3)
+        return true;
+    if (v.source == kFromVar)
+        return v.operand <= 0xFF;
+    if (v.source == kFromConst)
+        return constants_[v.operand] != 0;
+    return v.operand != 0;
 }
 
 void ExpressionCompiler::EmitOperator(int kind, int position) {
@@ -455,9 +529,13 @@ void ExpressionCompiler::Reduce(int end) {
     const int s = static_cast<int>(marks_.Top());
     const int kind = OperatorKind(text_[static_cast<std::size_t>(s)]);
     marks_.Pop();
+    // The right operand has its code; the left one may be a value held back.
     const std::size_t right = operands_.back();
     operands_.pop_back();
-    const std::size_t left = operands_.back();
+    const OperandEntry leftEntry = operands_.back();
+    const bool held = (leftEntry & kHeld) != 0;
+    const std::size_t left = held ? right : leftEntry; // where the node's code begins
+    operands_.back() = left;
     const int a = StartAfterTopMark(), b = end;
     int fault = 0, position = 0;
     if (b - a == 1 && text_[static_cast<std::size_t>(a)] == separator_)
@@ -470,33 +548,23 @@ void ExpressionCompiler::Reduce(int end) {
         ReplaceByFault(left, fault, position);
         return;
     }
-    // The right operand is a single load: fold it into the operation where the operation can
-    // take it.
-    const std::uint8_t *load = code_.data() + right;
-    if (right < code_.size() && BaseOf(*load) <= kPushDecimal &&
-        right + InstructionLength(load) == code_.size()) {
-        const unsigned width = WidthOf(*load);
-        const int source = BaseOf(*load) - kPushConst;
-        const unsigned scale = source == kFromDecimal ? load[1 + kWidthBytes[width]] : 0u;
-        const Value v{source, ReadUnsigned(load + 1, width), scale};
-        bool fits = true;
-        if (kind >= 3) {
-            // "/" and "^" by a value that is never 0 have no check; by a variable, a check with
-            // the position.
-            if (v.source == kFromVar)
-                fits = v.operand <= 0xFF;
-            else if (v.source == kFromConst)
-                fits = constants_[v.operand] != 0;
-            else
-                fits = v.operand != 0;
+    if (const auto value = SingleLoadAt(right)) {
+        // The right operand is a single load: the left one is read first, and the right one is
+        // folded into the operation where the operation can take it.
+        code_.Truncate(right);
+        if (held)
+            EmitLoad(Held(leftEntry));
+        if (Foldable(kind, *value)) {
+            EmitWithValue(kind, *value, s);
+        } else {
+            EmitLoad(*value);
+            EmitOperator(kind, s);
         }
-        if (fits) {
-            code_.Truncate(right);
-            EmitWithValue(kind, v, s);
-            return;
-        }
+    } else if (held) {
+        EmitWithLeftValue(kind, Held(leftEntry), s);
+    } else {
+        EmitOperator(kind, s);
     }
-    EmitOperator(kind, s);
 }
 
 void ExpressionCompiler::PushOperator(int kind, int position) {
@@ -505,6 +573,12 @@ void ExpressionCompiler::PushOperator(int kind, int position) {
     if (kind <= 1 && TopOperandEmpty()) {
         // A leading sign: the left operand is the text "0", read like any other operand.
         CompileName("0", position);
+    }
+    // A single value on the left is held back (see OperandEntry).
+    if (const auto value = SingleLoadAt(operands_.back());
+        value && (kind <= 2 || value->operand <= 0xFF)) {
+        code_.Truncate(operands_.back());
+        operands_.back() = Hold(*value);
     }
     marks_.Push(static_cast<std::uint32_t>(position));
 }
@@ -862,6 +936,75 @@ long double Run(const Program &program, const double *values, long double *stack
         case kAddDecimal + 4:
             acc = Power<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
             break;
+
+        case kRevConst + 1:
+            acc = Subtract<Checked>(Fetch<kFromConst>(ip, width, constants, values), acc);
+            break;
+        case kRevConst + 3: {
+            const long double left = constants[ip[1]];
+            advance(1, width);
+            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevConst + 4: {
+            const long double left = constants[ip[1]];
+            advance(1, width);
+            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevVar + 1:
+            acc = Subtract<Checked>(Fetch<kFromVar>(ip, width, constants, values), acc);
+            break;
+        case kRevVar + 3: {
+            const long double left = values[ip[1]];
+            advance(1, width);
+            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevVar + 4: {
+            const long double left = values[ip[1]];
+            advance(1, width);
+            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevWhole + 1:
+            acc = Subtract<Checked>(Fetch<kFromWhole>(ip, width, constants, values), acc);
+            break;
+        case kRevWhole + 3: {
+            const long double left = static_cast<long double>(ip[1]);
+            advance(1, width);
+            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevWhole + 4: {
+            const long double left = static_cast<long double>(ip[1]);
+            advance(1, width);
+            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevDecimal + 1:
+            acc = Subtract<Checked>(Fetch<kFromDecimal>(ip, width, constants, values), acc);
+            break;
+        case kRevDecimal + 3: {
+            const long double left = DecimalValue(ip[1], ip[2]);
+            advance(2, width);
+            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
+        case kRevDecimal + 4: {
+            const long double left = DecimalValue(ip[1], ip[2]);
+            advance(2, width);
+            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
+                return 0;
+            break;
+        }
 
         case kAdd:
             acc = Add<Checked>(*sp--, acc);

@@ -569,6 +569,13 @@ private:
                exponent == static_cast<int>(exponent);
     }
 
+    // Exchanges the two values on top; values in memory move without code.
+    void SwapTop() {
+        Value &below = stack_[stack_.size() - 2], &top = stack_.back();
+        if (below.where == Where::X87 && top.where == Where::X87)
+            FxchSt1();
+        std::swap(below, top);
+    }
     void FaultExit(int code, int position, int depth);
     bool Emit(bool batch);
     void Binary(int kind, int position);
@@ -645,7 +652,7 @@ Range Generator::ResultRange(const FunctionRule &rule, const Range &argument) {
 void Generator::CheckVariables() {
     std::vector<bool> read;
     for (const Instruction &i : program_.code)
-        if (i.op == kOpPushVar || (i.op >= kOpAddVar && i.op <= kOpPowVar)) {
+        if (ReadsVariable(i.op)) {
             const auto index = static_cast<std::size_t>(i.index);
             if (read.size() <= index)
                 read.resize(index + 1);
@@ -1009,6 +1016,31 @@ bool Generator::Body() {
             else
                 Binary(i.op - kOpAddVar, i.position);
             break;
+        case kOpRevSubConst:
+        case kOpRevDivConst:
+        case kOpRevPowConst:
+        case kOpRevSubVar:
+        case kOpRevDivVar:
+        case kOpRevPowVar: {
+            // The value is the left operand: it goes under the accumulator.
+            const bool variable = i.op >= kOpRevSubVar;
+            if (variable) {
+                stack_.push_back(VariableAt(i.index));
+            } else {
+                stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
+                if (!stack_.back().isDouble)
+                    Load(stack_.back());
+            }
+            SwapTop();
+            const int kind = i.op - (variable ? kOpRevSubVar : kOpRevSubConst);
+            if (kind == 0)
+                Binary(1, i.position);
+            else if (kind == 1)
+                Divide(i.position);
+            else
+                Power(i.position);
+            break;
+        }
         case kOpFunction:
             Function(i.small, i.position);
             break;
@@ -1102,11 +1134,11 @@ bool Generator::Generate(std::size_t pageSize) {
     if (program_.maxDepth > kMaxDepth || program_.code.size() > kMaxInstructions)
         return false;
     for (const Instruction &i : program_.code)
-        if ((i.op == kOpPushVar || (i.op >= kOpAddVar && i.op <= kOpPowVar)) &&
-            i.index > std::numeric_limits<std::int32_t>::max() / 8)
+        if (ReadsVariable(i.op) && i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
     calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
-        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar;
+        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar ||
+               i.op == kOpRevPowConst || i.op == kOpRevPowVar;
     });
     if (!Emit(false))
         return false;

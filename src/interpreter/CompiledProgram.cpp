@@ -41,16 +41,32 @@ void ByteCode::Finish() {
     std::fill_n(bytes_ + size_, kPadding, std::uint8_t{0});
 }
 
-std::size_t InstructionLength(const std::uint8_t *code) {
-    const int base = BaseOf(*code);
-    const unsigned width = WidthOf(*code);
-    if (base == kAddVar + 3 || base == kAddVar + 4 || base == kFunction)
-        return 2u + kWidthBytes[width];
-    if (base == kPushDecimal || (base >= kAddDecimal && base < kAddDecimal + 5))
-        return 2u + kWidthBytes[width];
-    if (base == kFault)
-        return 6;
-    return 1u + kWidthBytes[width];
+Layout LayoutOf(std::uint8_t opcode) {
+    const int base = BaseOf(opcode);
+    const unsigned bytes = kWidthBytes[WidthOf(opcode)];
+    if (base < kAdd) {
+        // A value: pushed, or the right or the left operand of an operator.
+        const bool push = base <= kPushDecimal;
+        const int group = push ? 0 : (base - kAddConst) / 5;
+        const int source = push ? base - kPushConst : group % 4;
+        const int kind = push ? 0 : (base - kAddConst) % 5;
+        const unsigned scale = source == kFromDecimal ? 1 : 0;
+        const bool reversed = !push && group >= 4;
+        if (kind >= 3 && (reversed || source == kFromVar))
+            return {1, scale, bytes};
+        return {bytes, scale, 0};
+    }
+    switch (base) {
+    case kDiv:
+    case kPow:
+        return {0, 0, bytes};
+    case kFunction:
+        return {1, 0, bytes};
+    case kFault:
+        return {1, 0, 4};
+    default:
+        return {0, 0, 0};
+    }
 }
 
 DecodedProgram Decode(const Program &program, std::size_t maxInstructions) {
@@ -77,51 +93,48 @@ DecodedProgram Decode(const Program &program, std::size_t maxInstructions) {
             out.constants.push_back(value);
         return at->second;
     };
-    for (; at < end; at += InstructionLength(at)) {
+    for (; at < end;) {
         const int base = BaseOf(*at);
-        const unsigned width = WidthOf(*at);
-        const std::uint32_t operand = ReadUnsigned(at + 1, width);
+        const Layout layout = LayoutOf(*at);
+        const std::uint32_t operand = ReadUnsigned(at + 1, WidthOfBytes(layout.operandBytes));
+        const std::uint8_t *const after = at + 1 + layout.operandBytes;
+        if (layout.positionBytes > 0 && base != kFault)
+            position += ReadSigned(after + layout.scaleBytes, WidthOfBytes(layout.positionBytes));
         Instruction i{};
+        i.position = position;
         if (base < kAdd) {
             const bool push = base <= kPushDecimal;
-            const int source = push ? base - kPushConst : (base - kAddConst) / 5;
-            const int kind = push ? -1 : (base - kAddConst) % 5;
-            if (source == kFromVar && kind >= 3) {
-                // kDivVar and kPowVar: the index in one byte, then the position.
-                i.index = at[1];
-                position += ReadSigned(at + 2, width);
-                i.position = position;
-            } else if (source == kFromVar || source == kFromConst) {
-                i.index = static_cast<std::int32_t>(operand);
-            } else if (source == kFromWhole) {
-                i.index = constant(operand);
-            } else {
-                i.index = constant(DecimalValue(operand, at[1 + kWidthBytes[width]]));
-            }
+            const int group = push ? 0 : (base - kAddConst) / 5;
+            const int source = push ? base - kPushConst : group % 4;
+            const int kind = push ? 0 : (base - kAddConst) % 5;
             const bool variable = source == kFromVar;
+            if (source == kFromVar || source == kFromConst)
+                i.index = static_cast<std::int32_t>(operand);
+            else if (source == kFromWhole)
+                i.index = constant(operand);
+            else
+                i.index = constant(DecimalValue(operand, *after));
             if (push)
                 i.op = variable ? kOpPushVar : kOpPushConst;
-            else
+            else if (group < 4)
                 i.op = static_cast<std::uint8_t>((variable ? kOpAddVar : kOpAddConst) + kind);
+            else
+                i.op = static_cast<std::uint8_t>((variable ? kOpRevSubVar : kOpRevSubConst) +
+                                                 (kind == 1 ? 0 : kind - 2));
         } else if (base <= kPow) {
             i.op = static_cast<std::uint8_t>(kOpAdd + (base - kAdd));
-            if (base >= kDiv) {
-                position += ReadSigned(at + 1, width);
-                i.position = position;
-            }
         } else if (base == kFunction) {
             i.op = kOpFunction;
-            i.small = at[1];
-            position += ReadSigned(at + 2, width);
-            i.position = position;
+            i.small = static_cast<std::uint8_t>(operand);
         } else if (base == kFault) {
             i.op = kOpFault;
-            i.small = at[1];
-            i.position = static_cast<std::int32_t>(ReadUnsigned(at + 2, 3));
+            i.small = static_cast<std::uint8_t>(operand);
+            i.position = static_cast<std::int32_t>(ReadUnsigned(after, 3));
         } else {
             i.op = base == kBadLiteral ? kOpBadLiteral : kOpReturn;
         }
         out.code.push_back(i);
+        at += layout.Length();
     }
     return out;
 }

@@ -36,9 +36,18 @@ enum Base : std::uint8_t {
     kAddVar = kAddConst + 5,
     kAddWhole = kAddVar + 5,
     kAddDecimal = kAddWhole + 5,
+    // The value of a source is the left operand, the accumulator the right one: a value read
+    // before the part it is combined with, which is evaluated first (a value can't fault). In
+    // groups of five like those above, of which only "-", "/" and "^" are used ("+" and "*" take
+    // their operands either way). The value of "/" and "^" is kept in one byte and followed by
+    // their position, whose width the width is.
+    kRevConst = kAddDecimal + 5,
+    kRevVar = kRevConst + 5,
+    kRevWhole = kRevVar + 5,
+    kRevDecimal = kRevWhole + 5,
     // The left operand popped from the stack, the right one in the accumulator; the width of
     // kDiv and kPow is that of their position.
-    kAdd = kAddDecimal + 5,
+    kAdd = kRevDecimal + 5,
     kSub,
     kMul,
     kDiv,
@@ -64,6 +73,9 @@ constexpr unsigned WidthOf(std::uint8_t opcode) {
     return opcode & 3u;
 }
 inline constexpr std::uint8_t kWidthBytes[4] = {0, 1, 2, 4};
+constexpr unsigned WidthOfBytes(unsigned bytes) {
+    return bytes == 4 ? 3 : bytes;
+}
 
 // The width an operand's value needs.
 constexpr unsigned UnsignedWidth(std::uint32_t value) {
@@ -145,8 +157,20 @@ private:
     std::size_t capacity_ = 0;
 };
 
+// The parts of an instruction after its opcode, in this order: the operand, the scale of a
+// decimal number, the position.
+struct Layout {
+    unsigned operandBytes;
+    unsigned scaleBytes;
+    unsigned positionBytes;
+    unsigned Length() const { return 1 + operandBytes + scaleBytes + positionBytes; }
+};
+Layout LayoutOf(std::uint8_t opcode);
+
 // The length in bytes of the instruction at code.
-std::size_t InstructionLength(const std::uint8_t *code);
+inline std::size_t InstructionLength(const std::uint8_t *code) {
+    return LayoutOf(*code).Length();
+}
 
 struct Program {
     ByteCode code;
@@ -184,7 +208,20 @@ enum Op : std::uint8_t {
     kOpFault,      // report fault small at position
     kOpBadLiteral, // a number too large for long double: FloatFault
     kOpReturn,     // the accumulator is the value
+    // Left operand constants[index] or values[index], right operand the accumulator: "-", "/"
+    // and "^".
+    kOpRevSubConst,
+    kOpRevDivConst,
+    kOpRevPowConst,
+    kOpRevSubVar,
+    kOpRevDivVar,
+    kOpRevPowVar,
 };
+
+constexpr bool ReadsVariable(std::uint8_t op) {
+    return op == kOpPushVar || (op >= kOpAddVar && op <= kOpPowVar) ||
+           (op >= kOpRevSubVar && op <= kOpRevPowVar);
+}
 
 struct Instruction {
     std::uint8_t op;

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -214,6 +215,66 @@ TEST(CompiledCode, RunsOfParentheses) {
                   open + inner + ")" + open + "x" + close + close})
                 EXPECT_EQ(Compare(text, vars, valueSets), "") << text;
         }
+}
+
+// A single value on the left of an operator is read after the right operand when that is more
+// than a value: the order of the faults, their positions and the values stay the reference's.
+TEST(CompiledCode, ValuesReadAfterTheRightOperand) {
+    Variables vars;
+    for (int i = 0; i < 260; ++i)
+        vars.names.push_back(std::string(1, 'v').append(std::to_string(i)));
+    vars.names.push_back("x");
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<std::vector<double>> valueSets;
+    for (double x : {0.0, -0.0, 1.0, -2.5, 1e308, inf, nan}) {
+        std::vector<double> values(260, 0.0);
+        for (int i = 1; i < 260; ++i)
+            values[static_cast<std::size_t>(i)] = i % 3 == 0 ? x : 1.0 / i;
+        values.push_back(x);
+        valueSets.push_back(values);
+    }
+    const char *const texts[] = {"0/(x-x)",
+                                 "5/(x-x)",
+                                 "0^(x-x)",
+                                 "2^(x*x)",
+                                 "2-(1/x)",
+                                 "x/(1/0)",
+                                 "x-(x/x)",
+                                 "0.5/(x+1)",
+                                 "0.5^(x+1)",
+                                 "2.75-(x*x)",
+                                 "300/(x+1)",
+                                 "300^(x*x)",
+                                 "255/(x-1)",
+                                 "pi/(x+1)",
+                                 "pi-(x*x)",
+                                 "v1/(x+1)",
+                                 "v255^(x-x)",
+                                 "v259/(x*x)",
+                                 "v259-(x*x)",
+                                 "v3/(v6*x)",
+                                 "2-(!(1755))",
+                                 "1e/(x)",
+                                 "2+(x+(3*(x-1)))",
+                                 "(2)/(x*0)",
+                                 "-x/(x*x)",
+                                 "-(2/(x+x))",
+                                 "4*(x^(x-x))",
+                                 "x^(0^(x*x))",
+                                 "1/(1+1/(1+1/(1+x)))",
+                                 "1-(2/(3^(4-(5*(6+(7-x))))))",
+                                 "2/(x*x)/(x-x)",
+                                 "2/(3/(x-x))",
+                                 "0/(0/(x*x))",
+                                 "1+x*(2+x*(3+x*(4+x)))",
+                                 "3-(x-(x-(x-(x-(x-(x-(x-x)))))))",
+                                 "ln(2)-(x*2)",
+                                 "0.000000001/(x*x)",
+                                 "4294967295-(x*x)",
+                                 "4294967296/(x+1)"};
+    for (const char *text : texts)
+        EXPECT_EQ(Compare(text, vars, valueSets), "") << text;
 }
 
 // Positions are ints: a longer text is refused before anything of it is read.

@@ -189,7 +189,11 @@ TEST(Compiled, MachineCodeWhereThePlatformAllowsIt) {
     EXPECT_FALSE(
         CompileExpression("sin(x)*cos(y)", 2, names, '.', Execution::Interpreted).IsNative());
     // Too deep for the x87 registers: interpreted, with the same results.
-    EXPECT_FALSE(CompileExpression("1-(2-(3-(4-(5-(6-(7-x))))))", 2, names).IsNative());
+    EXPECT_FALSE(
+        CompileExpression("x*y-(x*y-(x*y-(x*y-(x*y-(x*y-(x*y-x))))))", 2, names).IsNative());
+    // A chain to the right whose left operands are single values holds none of them.
+    EXPECT_TRUE(CompileExpression("1-(2/(3^(4-(5*(6+(7-x))))))", 2, names).IsNative());
+    EXPECT_TRUE(CompileExpression("1+x*(2+x*(3+x*(4+x*(5+x*(6+x*(7+x))))))", 2, names).IsNative());
 }
 
 // How often the eight bytes occur in the process's readable mappings that are executable, and in
