@@ -11,10 +11,13 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <limits>
+#include <new>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -24,7 +27,7 @@ using namespace compiled;
 
 namespace {
 
-bool IsDigit(char c) {
+constexpr bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
@@ -52,6 +55,14 @@ constexpr bool ChecksArgument(std::size_t index) {
     return name != "sin" && name != "cos" && name != "abs" && name != "exp";
 }
 static_assert(FunctionTable.size() <= 256, "a function's index is one byte");
+
+constexpr bool ConstantNamesAreNoNumbers() {
+    for (const Constant &c : ConstantTable)
+        if (c.name.empty() || IsDigit(c.name[0]))
+            return false;
+    return true;
+}
+static_assert(ConstantNamesAreNoNumbers(), "numbers skip the lookup of constants");
 
 [[noreturn]] void ThrowBadLiteral() {
     throw FloatFault(FloatFault::Kind::Overflow,
@@ -119,36 +130,91 @@ std::optional<SmallNumber> ReadSmallNumber(std::string_view text, char separator
     return SmallNumber{static_cast<std::uint32_t>(digits), scale};
 }
 
+// A stack of small entries that grows by realloc, as ByteCode does: a deep stack is never
+// copied, and never takes twice its size while it grows.
+template <class T> class GrowingStack {
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    GrowingStack() = default;
+    GrowingStack(const GrowingStack &) = delete;
+    GrowingStack &operator=(const GrowingStack &) = delete;
+    ~GrowingStack() { std::free(entries_); }
+
+    bool Empty() const noexcept { return size_ == 0; }
+    T &Top() noexcept { return entries_[size_ - 1]; }
+    T Top() const noexcept { return entries_[size_ - 1]; }
+    void Push(T entry) {
+        if (size_ == capacity_) {
+            const std::size_t capacity = std::max<std::size_t>(64, 2 * capacity_);
+            void *grown = std::realloc(entries_, capacity * sizeof(T));
+            if (grown == nullptr)
+                throw std::bad_alloc();
+            entries_ = static_cast<T *>(grown);
+            capacity_ = capacity;
+        }
+        entries_[size_++] = entry;
+    }
+    void Pop() noexcept { --size_; }
+
+private:
+    T *entries_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // The positions of the operators waiting for their right operand and of the "(" of the parts
-// being read, innermost last; the text tells which is which. A run of "(" that follow each other
-// takes two entries, its first position and, with the top bit set, how many follow it, so that a
-// deep nesting needs next to nothing. Positions are below 2^31.
+// being read, innermost last; the text tells which is which. Each takes two bytes, the distance
+// from the one below (a larger one waits in a stack of its own), and a run of "(" that follow
+// each other takes two bytes for all of them, so that a deep nesting needs next to nothing.
+// Positions are below 2^31.
 class MarkStack {
 public:
-    bool Empty() const noexcept { return marks_.empty(); }
-    std::uint32_t Top() const noexcept {
-        const std::uint32_t top = marks_.back();
-        return (top & kRun) != 0 ? marks_[marks_.size() - 2] + (top & ~kRun) : top;
+    bool Empty() const noexcept { return marks_.Empty(); }
+    std::uint32_t Top() const noexcept { return top_; }
+    void Push(std::uint32_t position) {
+        const std::uint32_t distance = position - top_;
+        if (distance < kFar) {
+            marks_.Push(static_cast<std::uint16_t>(distance));
+        } else {
+            far_.Push(distance);
+            marks_.Push(kFar);
+        }
+        top_ = position;
     }
-    void Push(std::uint32_t position) { marks_.push_back(position); }
-    // Pushes the "(" at position, which follows the "(" on top.
+    // Pushes the "(" that follows the "(" on top.
     void PushNextParenthesis() {
-        if ((marks_.back() & kRun) != 0)
-            ++marks_.back();
+        if (!marks_.Empty() && (marks_.Top() & kRun) != 0 && marks_.Top() != kLongestRun)
+            ++marks_.Top();
         else
-            marks_.push_back(kRun | 1);
+            marks_.Push(kRun | 1);
+        ++top_;
     }
     void Pop() noexcept {
-        std::uint32_t &top = marks_.back();
-        if (top == (kRun | 1) || (top & kRun) == 0)
-            marks_.pop_back();
-        else
-            --top;
+        std::uint16_t &top = marks_.Top();
+        if ((top & kRun) != 0) {
+            --top_;
+            if (--top == kRun)
+                marks_.Pop();
+            return;
+        }
+        if (top == kFar) {
+            top_ -= far_.Top();
+            far_.Pop();
+        } else {
+            top_ -= top;
+        }
+        marks_.Pop();
     }
 
 private:
-    static constexpr std::uint32_t kRun = 0x80000000;
-    std::vector<std::uint32_t> marks_;
+    // An entry is a distance below kFar, kFar, or kRun and how many "(" follow the mark below.
+    static constexpr std::uint16_t kFar = 0x7FFF;
+    static constexpr std::uint16_t kRun = 0x8000;
+    static constexpr std::uint16_t kLongestRun = 0xFFFF;
+    GrowingStack<std::uint16_t> marks_;
+    GrowingStack<std::uint32_t> far_;
+    std::uint32_t top_ = static_cast<std::uint32_t>(-1); // the position on top, -1 for none
 };
 
 // A value that an instruction loads: its source and its operand (kPushConst + source is the
@@ -160,22 +226,64 @@ struct Value {
 };
 
 // An operand waiting for its operator: where its code begins or, for a single value on the left
-// of an operator, the value itself (kHeld set). Its code is left out until the operator is
-// complete: then it is read before a right operand that is a single value too, as usual, and
-// otherwise after the right operand, by the operation itself (kRevConst and the "+" and "*" of
-// kAddConst), so that no stack slot holds it meanwhile, however deep the right operand nests.
-// A value can't fault, so the faults keep their order.
-using OperandEntry = std::uint64_t;
-constexpr OperandEntry kHeld = OperandEntry{1} << 63;
+// of an operator, the value itself. Its code is left out until the operator is complete: then it
+// is read before a right operand that is a single value too, as usual, and otherwise after the
+// right operand, by the operation itself (kRevConst and the "+" and "*" of kAddConst), so that no
+// stack slot holds it meanwhile, however deep the right operand nests. A value can't fault, so
+// the faults keep their order.
+struct Operand {
+    bool held;
+    std::size_t code; // where its code begins, when not held
+    Value value;      // when held
+};
 
-OperandEntry Hold(const Value &v) {
-    return kHeld | OperandEntry{v.scale} << 34 | static_cast<OperandEntry>(v.source) << 32 |
-           v.operand;
-}
-Value Held(OperandEntry entry) {
-    return {static_cast<int>(entry >> 32 & 3), static_cast<std::uint32_t>(entry),
-            static_cast<unsigned>(entry >> 34 & 31)};
-}
+// The waiting operands, four bytes each: a code offset below 2^31 (a larger one waits in a
+// stack of its own), or, with the top bit set, a held value of at most 24 bits and its source
+// and scale.
+class OperandStack {
+public:
+    static bool CanHold(const Value &v) { return v.operand < (1u << 24); }
+
+    void Push(std::size_t code) {
+        if (code < kLarge) {
+            entries_.Push(static_cast<std::uint32_t>(code));
+        } else {
+            large_.Push(code);
+            entries_.Push(kLarge);
+        }
+    }
+    void PushHeld(const Value &v) {
+        entries_.Push(kHeld | static_cast<std::uint32_t>(v.source) << 29 | v.scale << 24 |
+                      v.operand);
+    }
+    Operand Top() const {
+        const std::uint32_t top = entries_.Top();
+        if ((top & kHeld) != 0)
+            return {true, 0, {static_cast<int>(top >> 29 & 3), top & 0xFFFFFF, top >> 24 & 31}};
+        return {false, top == kLarge ? large_.Top() : top, {}};
+    }
+    // Whether the operand on top is not held and has no code from code on.
+    bool TopIsEmpty(std::size_t code) const { return !Top().held && Top().code == code; }
+    void Pop() noexcept {
+        if (entries_.Top() == kLarge)
+            large_.Pop();
+        entries_.Pop();
+    }
+    void ReplaceTop(std::size_t code) {
+        if (code < kLarge && entries_.Top() != kLarge) {
+            entries_.Top() = static_cast<std::uint32_t>(code);
+        } else {
+            Pop();
+            Push(code);
+        }
+    }
+
+private:
+    static constexpr std::uint32_t kHeld = 0x80000000;
+    static constexpr std::uint32_t kLarge = 0x7FFFFFFF;
+    GrowingStack<std::uint32_t> entries_;
+    GrowingStack<std::size_t> large_;
+};
 
 } // namespace
 
@@ -195,7 +303,7 @@ Value Held(OperandEntry entry) {
 // left of a node is kept, so faults keep their order. Nothing after the first fault can run.
 //
 // The stacks hold what can't be found again: where each waiting operand's code begins (or its
-// value, OperandEntry), and the positions of the waiting operators and of the open "(" (MarkStack).
+// value, Operand), and the positions of the waiting operators and of the open "(" (MarkStack).
 // An operand's text begins after the operator or "(" below its own on the mark stack and ends
 // before the one above it, or where the reading stands; an operand is empty when it has no code.
 class ExpressionCompiler {
@@ -217,7 +325,7 @@ private:
     int StartAfterTopMark() const {
         return marks_.Empty() ? 0 : static_cast<int>(marks_.Top()) + 1;
     }
-    bool TopOperandEmpty() const { return operands_.back() == code_.size(); }
+    bool TopOperandEmpty() const { return operands_.TopIsEmpty(code_.size()); }
     bool OperatorOnTop() const { return !marks_.Empty() && text_[marks_.Top()] != '('; }
 
     // The change of the position from the last instruction that carries one.
@@ -261,7 +369,7 @@ private:
     char separator_;
     ByteCode &code_;
     std::vector<long double> &constants_;
-    std::vector<OperandEntry> operands_;
+    OperandStack operands_;
     MarkStack marks_;
     // The atom being read in the innermost part.
     int atomStart_ = 0;
@@ -434,7 +542,9 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
         EmitFault(3, offset);
         return;
     }
-    if (const auto constant = LookupConstant(name)) {
+    // No constant's name begins with a digit, so numbers skip the lookup.
+    const auto constant = IsDigit(name[0]) ? std::nullopt : LookupConstant(name);
+    if (constant) {
         // A named constant is stored once, under its name.
         if (const auto known = literals_.find(name); known != literals_.end()) {
             EmitLoad({kFromConst, known->second});
@@ -520,7 +630,7 @@ void ExpressionCompiler::FinishAtom(int end) {
         else
             EmitFault(6, start);
     }
-    operands_.push_back(atomCode_);
+    operands_.Push(atomCode_);
 }
 
 // The node of the operator on top of the mark stack, with the two operands on top of the operand
@@ -530,12 +640,12 @@ void ExpressionCompiler::Reduce(int end) {
     const int kind = OperatorKind(text_[static_cast<std::size_t>(s)]);
     marks_.Pop();
     // The right operand has its code; the left one may be a value held back.
-    const std::size_t right = operands_.back();
-    operands_.pop_back();
-    const OperandEntry leftEntry = operands_.back();
-    const bool held = (leftEntry & kHeld) != 0;
-    const std::size_t left = held ? right : leftEntry; // where the node's code begins
-    operands_.back() = left;
+    const std::size_t right = operands_.Top().code;
+    operands_.Pop();
+    const Operand leftOperand = operands_.Top();
+    const bool held = leftOperand.held;
+    const std::size_t left = held ? right : leftOperand.code; // where the node's code begins
+    operands_.ReplaceTop(left);
     const int a = StartAfterTopMark(), b = end;
     int fault = 0, position = 0;
     if (b - a == 1 && text_[static_cast<std::size_t>(a)] == separator_)
@@ -551,9 +661,15 @@ void ExpressionCompiler::Reduce(int end) {
     if (const auto value = SingleLoadAt(right)) {
         // The right operand is a single load: the left one is read first, and the right one is
         // folded into the operation where the operation can take it.
+        if (!held && kind < 3) {
+            // The same operand after another opcode.
+            code_.Byte(right) =
+                Opcode(kAddConst + 5 * value->source + kind, WidthOf(code_.Byte(right)));
+            return;
+        }
         code_.Truncate(right);
         if (held)
-            EmitLoad(Held(leftEntry));
+            EmitLoad(leftOperand.value);
         if (Foldable(kind, *value)) {
             EmitWithValue(kind, *value, s);
         } else {
@@ -561,7 +677,7 @@ void ExpressionCompiler::Reduce(int end) {
             EmitOperator(kind, s);
         }
     } else if (held) {
-        EmitWithLeftValue(kind, Held(leftEntry), s);
+        EmitWithLeftValue(kind, leftOperand.value, s);
     } else {
         EmitOperator(kind, s);
     }
@@ -575,10 +691,12 @@ void ExpressionCompiler::PushOperator(int kind, int position) {
         CompileName("0", position);
     }
     // A single value on the left is held back (see OperandEntry).
-    if (const auto value = SingleLoadAt(operands_.back());
-        value && (kind <= 2 || value->operand <= 0xFF)) {
-        code_.Truncate(operands_.back());
-        operands_.back() = Hold(*value);
+    const std::size_t left = operands_.Top().code;
+    if (const auto value = SingleLoadAt(left);
+        value && OperandStack::CanHold(*value) && (kind <= 2 || value->operand <= 0xFF)) {
+        code_.Truncate(left);
+        operands_.Pop();
+        operands_.PushHeld(*value);
     }
     marks_.Push(static_cast<std::uint32_t>(position));
 }
@@ -643,8 +761,8 @@ void ExpressionCompiler::Compile() {
             FinishAtom(p);
             FinishPart(p);
             // Back in the enclosing part, in the atom that this parenthesis ends.
-            const std::size_t code = operands_.back();
-            operands_.pop_back();
+            const std::size_t code = operands_.Top().code;
+            operands_.Pop();
             const int open = static_cast<int>(marks_.Top());
             marks_.Pop();
             StartAtom(StartAfterTopMark());

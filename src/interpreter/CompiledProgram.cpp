@@ -41,34 +41,6 @@ void ByteCode::Finish() {
     std::fill_n(bytes_ + size_, kPadding, std::uint8_t{0});
 }
 
-Layout LayoutOf(std::uint8_t opcode) {
-    const int base = BaseOf(opcode);
-    const unsigned bytes = kWidthBytes[WidthOf(opcode)];
-    if (base < kAdd) {
-        // A value: pushed, or the right or the left operand of an operator.
-        const bool push = base <= kPushDecimal;
-        const int group = push ? 0 : (base - kAddConst) / 5;
-        const int source = push ? base - kPushConst : group % 4;
-        const int kind = push ? 0 : (base - kAddConst) % 5;
-        const unsigned scale = source == kFromDecimal ? 1 : 0;
-        const bool reversed = !push && group >= 4;
-        if (kind >= 3 && (reversed || source == kFromVar))
-            return {1, scale, bytes};
-        return {bytes, scale, 0};
-    }
-    switch (base) {
-    case kDiv:
-    case kPow:
-        return {0, 0, bytes};
-    case kFunction:
-        return {1, 0, bytes};
-    case kFault:
-        return {1, 0, 4};
-    default:
-        return {0, 0, 0};
-    }
-}
-
 DecodedProgram Decode(const Program &program, std::size_t maxInstructions) {
     DecodedProgram out;
     if (program.instructions > maxInstructions)

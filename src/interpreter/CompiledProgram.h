@@ -148,6 +148,7 @@ public:
     // Appends n bytes and returns where they go. Throws std::bad_alloc.
     std::uint8_t *Extend(std::size_t n);
     void Truncate(std::size_t n) noexcept { size_ = n; }
+    std::uint8_t &Byte(std::size_t at) noexcept { return bytes_[at]; }
     // Gives back the room beyond the bytes, and zeroes the padding after them.
     void Finish();
 
@@ -163,13 +164,46 @@ struct Layout {
     unsigned operandBytes;
     unsigned scaleBytes;
     unsigned positionBytes;
-    unsigned Length() const { return 1 + operandBytes + scaleBytes + positionBytes; }
+    constexpr unsigned Length() const { return 1 + operandBytes + scaleBytes + positionBytes; }
 };
-Layout LayoutOf(std::uint8_t opcode);
+constexpr Layout LayoutOf(std::uint8_t opcode) {
+    const int base = BaseOf(opcode);
+    const unsigned bytes = kWidthBytes[WidthOf(opcode)];
+    if (base < kAdd) {
+        // A value: pushed, or the right or the left operand of an operator.
+        const bool push = base <= kPushDecimal;
+        const int group = push ? 0 : (base - kAddConst) / 5;
+        const int source = push ? base - kPushConst : group % 4;
+        const int kind = push ? 0 : (base - kAddConst) % 5;
+        const unsigned scale = source == kFromDecimal ? 1 : 0;
+        const bool reversed = !push && group >= 4;
+        if (kind >= 3 && (reversed || source == kFromVar))
+            return {1, scale, bytes};
+        return {bytes, scale, 0};
+    }
+    switch (base) {
+    case kDiv:
+    case kPow:
+        return {0, 0, bytes};
+    case kFunction:
+        return {1, 0, bytes};
+    case kFault:
+        return {1, 0, 4};
+    default:
+        return {0, 0, 0};
+    }
+}
 
 // The length in bytes of the instruction at code.
+inline constexpr std::array<std::uint8_t, 256> kInstructionLengths = [] {
+    std::array<std::uint8_t, 256> lengths{};
+    for (unsigned opcode = 0; opcode < lengths.size(); ++opcode)
+        lengths[opcode] =
+            static_cast<std::uint8_t>(LayoutOf(static_cast<std::uint8_t>(opcode)).Length());
+    return lengths;
+}();
 inline std::size_t InstructionLength(const std::uint8_t *code) {
-    return LayoutOf(*code).Length();
+    return kInstructionLengths[*code];
 }
 
 struct Program {
