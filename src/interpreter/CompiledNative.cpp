@@ -191,6 +191,10 @@ constexpr int kSlots = kSpill + 16 * kMaxDepth;
 // The slots of hoisted calls follow those of the stack positions.
 constexpr int kMaxHoisted = 64;
 constexpr std::size_t kMaxInstructions = 20000;
+// The most bytes of machine code (both functions): beyond it a program is interpreted. Ordinary
+// code takes about 20 bytes an instruction, code full of checked divisions and function calls
+// ten times that; a program whose code would outgrow the caches saves little time by it.
+constexpr std::size_t kMaxCodeBytes = std::size_t{1} << 20;
 
 bool IsDouble(long double v) {
     return static_cast<long double>(static_cast<double>(v)) == v;
@@ -954,6 +958,9 @@ void Generator::Function(int index, int position) {
 
 bool Generator::Body() {
     for (std::size_t k = 0; k < program_.code.size(); ++k) {
+        // The stubs come after the body: about 120 bytes each for one point, a few for many.
+        if (a_.Here() + (batch_ ? 16 : 128) * stubs_.size() > kMaxCodeBytes)
+            return false;
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
@@ -1245,7 +1252,7 @@ bool Generator::Emit(bool batch) {
     Stubs();
     for (std::size_t exit : exits_)
         a_.Bind(exit, stop);
-    return true;
+    return a_.Here() <= kMaxCodeBytes;
 }
 
 } // namespace
