@@ -16,7 +16,7 @@ packages=(
   locales
   desktop-file-utils appstream
   dpkg-dev debhelper lintian fakeroot
-  hyperfine
+  hyperfine time
 )
 if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang)

@@ -73,6 +73,10 @@ public:
     // The number of instructions, for tests and measurements.
     std::size_t Size() const noexcept;
 
+    // The bytes the program takes (its code and its constants, without the machine code), for
+    // tests and measurements.
+    std::size_t ProgramBytes() const noexcept;
+
 private:
     friend class ExpressionCompiler;
 
@@ -91,7 +95,9 @@ private:
 
 // Compiles a text (normalised as for EvaluateExpression) with the variable names
 // variableNames[0 .. variableCount - 1], which are compared exactly; the first of two equal names
-// is the one read. decimalSeparator plays the part of ExprDecimalSeparator.
+// is the one read. decimalSeparator plays the part of ExprDecimalSeparator. The program takes
+// about as many bytes as the text. Throws std::length_error for a text longer than INT_MAX
+// characters, whose positions an int can't hold, and std::bad_alloc.
 CompiledExpression CompileExpression(std::string_view text, int variableCount,
                                      const std::string *variableNames, char decimalSeparator,
                                      Execution execution = Execution::Native);

@@ -191,6 +191,10 @@ constexpr int kSlots = kSpill + 16 * kMaxDepth;
 // The slots of hoisted calls follow those of the stack positions.
 constexpr int kMaxHoisted = 64;
 constexpr std::size_t kMaxInstructions = 20000;
+// The most bytes of machine code (both functions): beyond it a program is interpreted. Ordinary
+// code takes about 20 bytes an instruction, code full of checked divisions and function calls
+// ten times that; a program whose code would outgrow the caches saves little time by it.
+constexpr std::size_t kMaxCodeBytes = std::size_t{1} << 20;
 
 bool IsDouble(long double v) {
     return static_cast<long double>(static_cast<double>(v)) == v;
@@ -318,7 +322,7 @@ public:
 // is never dirty. On the usual functions of x and y that leaves no check at all.
 class Generator {
 public:
-    Generator(const Program &program, bool fusedMultiplyAdd)
+    Generator(const DecodedProgram &program, bool fusedMultiplyAdd)
         : program_(program), fusedMultiplyAdd_(fusedMultiplyAdd) {}
 
     // Generates the code and its constants, which are to be placed constantsOffset bytes after
@@ -569,6 +573,13 @@ private:
                exponent == static_cast<int>(exponent);
     }
 
+    // Exchanges the two values on top; values in memory move without code.
+    void SwapTop() {
+        Value &below = stack_[stack_.size() - 2], &top = stack_.back();
+        if (below.where == Where::X87 && top.where == Where::X87)
+            FxchSt1();
+        std::swap(below, top);
+    }
     void FaultExit(int code, int position, int depth);
     bool Emit(bool batch);
     void Binary(int kind, int position);
@@ -580,7 +591,7 @@ private:
     bool Body();
     void Stubs();
 
-    const Program &program_;
+    const DecodedProgram &program_;
     bool fusedMultiplyAdd_;
     Assembler a_;
     std::vector<std::uint8_t> constantBytes_;
@@ -608,16 +619,16 @@ void Generator::Hoist() {
     hoisted_.assign(code.size(), -1);
     for (std::size_t k = 1; k < code.size() && hoistedCount_ < kMaxHoisted; ++k) {
         const Instruction &i = code[k], &argument = code[k - 1];
-        if (i.op != kFunction || hoisted_[k - 1] >= 0)
+        if (i.op != kOpFunction || hoisted_[k - 1] >= 0)
             continue;
         const FunctionRule &rule = kRules[i.small];
         if (rule.check != Check::None ||
             (rule.kernel != Kernel::Call && rule.kernel != Kernel::Absolute))
             continue;
         Value v;
-        if (argument.op == kPushVar)
+        if (argument.op == kOpPushVar)
             v = {Where::Variable, argument.index};
-        else if (argument.op == kPushConst && IsDouble(ConstantValue(argument.index)))
+        else if (argument.op == kOpPushConst && IsDouble(ConstantValue(argument.index)))
             v = {Where::Constant, argument.index};
         else
             continue;
@@ -645,7 +656,7 @@ Range Generator::ResultRange(const FunctionRule &rule, const Range &argument) {
 void Generator::CheckVariables() {
     std::vector<bool> read;
     for (const Instruction &i : program_.code)
-        if (i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) {
+        if (ReadsVariable(i.op)) {
             const auto index = static_cast<std::size_t>(i.index);
             if (read.size() <= index)
                 read.resize(index + 1);
@@ -947,12 +958,15 @@ void Generator::Function(int index, int position) {
 
 bool Generator::Body() {
     for (std::size_t k = 0; k < program_.code.size(); ++k) {
+        // The stubs come after the body: about 120 bytes each for one point, a few for many.
+        if (a_.Here() + (batch_ ? 16 : 128) * stubs_.size() > kMaxCodeBytes)
+            return false;
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
-            if (i.op == kFunction) {
+            if (i.op == kOpFunction) {
                 const Instruction &argument = program_.code[k - 1];
-                const Value v = argument.op == kPushConst
+                const Value v = argument.op == kOpPushConst
                                     ? ConstantAt(argument.index, ConstantValue(argument.index))
                                     : VariableAt(argument.index);
                 stack_.push_back({Where::Slot, hoisted_[k]});
@@ -961,64 +975,89 @@ bool Generator::Body() {
             continue;
         }
         switch (i.op) {
-        case kPushConst:
+        case kOpPushConst:
             stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
             break;
-        case kPushVar:
+        case kOpPushVar:
             stack_.push_back(VariableAt(i.index));
             break;
-        case kAdd:
-        case kSub:
-        case kMul:
-            Binary(i.op - kAdd, i.position);
+        case kOpAdd:
+        case kOpSub:
+        case kOpMul:
+            Binary(i.op - kOpAdd, i.position);
             break;
-        case kDiv:
+        case kOpDiv:
             Divide(i.position);
             break;
-        case kPow:
+        case kOpPow:
             Power(i.position);
             break;
-        case kAddConst:
-        case kSubConst:
-        case kMulConst:
-        case kDivConst:
-        case kPowConst:
+        case kOpAddConst:
+        case kOpSubConst:
+        case kOpMulConst:
+        case kOpDivConst:
+        case kOpPowConst:
             // A constant in memory is always a double; any other is loaded at once.
             stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
             if (!stack_.back().isDouble)
                 Load(stack_.back());
-            if (i.op == kDivConst)
+            if (i.op == kOpDivConst)
                 Divide(i.position);
-            else if (i.op == kPowConst)
+            else if (i.op == kOpPowConst)
                 Power(i.position);
             else
-                Binary(i.op - kAddConst, i.position);
+                Binary(i.op - kOpAddConst, i.position);
             break;
-        case kAddVar:
-        case kSubVar:
-        case kMulVar:
-        case kDivVar:
-        case kPowVar:
+        case kOpAddVar:
+        case kOpSubVar:
+        case kOpMulVar:
+        case kOpDivVar:
+        case kOpPowVar:
             stack_.push_back(VariableAt(i.index));
-            if (i.op == kDivVar)
+            if (i.op == kOpDivVar)
                 Divide(i.position);
-            else if (i.op == kPowVar)
+            else if (i.op == kOpPowVar)
                 Power(i.position);
             else
-                Binary(i.op - kAddVar, i.position);
+                Binary(i.op - kOpAddVar, i.position);
             break;
-        case kFunction:
+        case kOpRevSubConst:
+        case kOpRevDivConst:
+        case kOpRevPowConst:
+        case kOpRevSubVar:
+        case kOpRevDivVar:
+        case kOpRevPowVar: {
+            // The value is the left operand: it goes under the accumulator.
+            const bool variable = i.op >= kOpRevSubVar;
+            if (variable) {
+                stack_.push_back(VariableAt(i.index));
+            } else {
+                stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
+                if (!stack_.back().isDouble)
+                    Load(stack_.back());
+            }
+            SwapTop();
+            const int kind = i.op - (variable ? kOpRevSubVar : kOpRevSubConst);
+            if (kind == 0)
+                Binary(1, i.position);
+            else if (kind == 1)
+                Divide(i.position);
+            else
+                Power(i.position);
+            break;
+        }
+        case kOpFunction:
             Function(i.small, i.position);
             break;
-        case kFault:
+        case kOpFault:
             FaultExit(i.small, i.position, X87Depth());
             return true;
-        case kBadLiteral:
+        case kOpBadLiteral:
             ExitWith(kRecheck, i.position, X87Depth());
             return true;
-        case kReturn: {
+        case kOpReturn: {
             if (stack_.size() != 1)
                 return false;
             const bool dirty = stack_.back().dirty;
@@ -1102,11 +1141,11 @@ bool Generator::Generate(std::size_t pageSize) {
     if (program_.maxDepth > kMaxDepth || program_.code.size() > kMaxInstructions)
         return false;
     for (const Instruction &i : program_.code)
-        if ((i.op == kPushVar || (i.op >= kAddVar && i.op <= kPowVar)) &&
-            i.index > std::numeric_limits<std::int32_t>::max() / 8)
+        if (ReadsVariable(i.op) && i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
     calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
-        return i.op == kFunction || i.op == kPow || i.op == kPowConst || i.op == kPowVar;
+        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar ||
+               i.op == kOpRevPowConst || i.op == kOpRevPowVar;
     });
     if (!Emit(false))
         return false;
@@ -1213,15 +1252,18 @@ bool Generator::Emit(bool batch) {
     Stubs();
     for (std::size_t exit : exits_)
         a_.Bind(exit, stop);
-    return true;
+    return a_.Here() <= kMaxCodeBytes;
 }
 
 } // namespace
 
 std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
+    if (program.maxDepth > kMaxDepth || program.instructions > kMaxInstructions)
+        return nullptr;
+    const DecodedProgram decoded = Decode(program, kMaxInstructions);
     const long page = sysconf(_SC_PAGESIZE);
     const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
-    Generator generator(program, HasFusedMultiplyAdd());
+    Generator generator(decoded, HasFusedMultiplyAdd());
     if (!generator.Generate(pageSize))
         return nullptr;
     // The code's pages, then the constants' pages (the code's length is a whole number of pages).

@@ -60,13 +60,16 @@ if [[ "$mode" != --memory ]]; then
   expect "a 10 MB sum on one line" 0 "5000000" "" \
     'yes 1+ | head -n 4999999 | tr -d "\n" | { cat; echo 1; } | "$1" --eval -'
 else
-  # A 100 MB sum needs about 700 MB to evaluate, and 128 MB of address space to hold; the limits
-  # below refuse first its evaluation, then its reading. The lines after it are answered.
+  # A 100 MB sum needs about 120 MB of address space to hold and 240 MB to evaluate (its program
+  # takes about its own length); the limits below let it be evaluated within three times its
+  # length, then refuse its evaluation, then its reading. The lines after it are answered.
   make_input() { echo 1+1; yes 1+ | head -n 50000000 | tr -d '\n'; echo 1; echo 2*3; }
   make_input >"$tmp/big.txt"
+  expect "a 100 MB line within three times its length" 0 $'2\n50000001\n6' "" \
+    'ulimit -v 292969; "$1" --eval - <"'"$tmp"'/big.txt"'
   expect "a line that memory can't evaluate" 2 $'2\nBŁĄD: Za mało pamięci\n6' \
     "^ziffa: za mało pamięci na wyrażenie$" \
-    'ulimit -v 400000; "$1" --eval - <"'"$tmp"'/big.txt"'
+    'ulimit -v 170000; "$1" --eval - <"'"$tmp"'/big.txt"'
   expect "a line that memory can't hold" 2 $'2\nBŁĄD: Za mało pamięci\n6' \
     "^ziffa: za mało pamięci na wyrażenie$" \
     'ulimit -v 120000; "$1" --eval - <"'"$tmp"'/big.txt"'

@@ -189,7 +189,35 @@ TEST(Compiled, MachineCodeWhereThePlatformAllowsIt) {
     EXPECT_FALSE(
         CompileExpression("sin(x)*cos(y)", 2, names, '.', Execution::Interpreted).IsNative());
     // Too deep for the x87 registers: interpreted, with the same results.
-    EXPECT_FALSE(CompileExpression("1-(2-(3-(4-(5-(6-(7-x))))))", 2, names).IsNative());
+    EXPECT_FALSE(
+        CompileExpression("x*y-(x*y-(x*y-(x*y-(x*y-(x*y-(x*y-x))))))", 2, names).IsNative());
+    // A chain to the right whose left operands are single values holds none of them.
+    EXPECT_TRUE(CompileExpression("1-(2/(3^(4-(5*(6+(7-x))))))", 2, names).IsNative());
+    EXPECT_TRUE(CompileExpression("1+x*(2+x*(3+x*(4+x*(5+x*(6+x*(7+x))))))", 2, names).IsNative());
+}
+
+// Machine code is made up to a size: a long program full of checks and calls is interpreted,
+// with the same results.
+TEST(Compiled, MachineCodeOfBoundedSize) {
+    // Both below the most instructions machine code takes, the first with about 120 bytes of
+    // code for each check.
+    std::string checks, products;
+    for (int i = 0; i < 3000; ++i)
+        checks += "sqrt(x)/x+";
+    for (int i = 0; i < 5000; ++i)
+        products += "x*x+";
+    checks += "1";
+    products += "1";
+    const std::string names[] = {"x"};
+    EXPECT_FALSE(CompileExpression(checks, 1, names).IsNative());
+    EXPECT_TRUE(CompileExpression(products, 1, names).IsNative());
+    for (const std::string &text : {checks, products})
+        for (double x : {2.0, 0.0, -1.0}) {
+            const std::vector<Result> r = RunBoth(text, {"x"}, {x});
+            EXPECT_EQ(r[0].code, r[1].code);
+            EXPECT_EQ(r[0].position, r[1].position);
+            EXPECT_EQ(Bits(r[0].value), Bits(r[1].value));
+        }
 }
 
 // How often the eight bytes occur in the process's readable mappings that are executable, and in

@@ -6,6 +6,7 @@ add_executable(ziffa_compiled_tests
     TestMain.cpp
     Support.cpp
     CompiledTest.cpp
+    CompiledCodeTest.cpp
     CompiledDifferentialTest.cpp
     CompiledPowerTest.cpp
 )
