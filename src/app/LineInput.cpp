@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ziffa {
 
@@ -60,17 +61,44 @@ std::size_t LineReader::UnreadBytes() const {
     return static_cast<std::size_t>(st.st_size - position);
 }
 
+namespace {
+
+// Joins the pieces of a long line that came through a pipe into line, freeing each piece once
+// copied: the line is held about twice, never three times as when a string doubles its room.
+void JoinPieces(std::string &line, std::vector<std::string> &pieces, std::size_t total) {
+    std::string whole;
+    whole.reserve(total);
+    whole.append(line);
+    line.clear();
+    line.shrink_to_fit();
+    for (std::string &piece : pieces) {
+        whole.append(piece);
+        std::string().swap(piece);
+    }
+    pieces.clear();
+    line = std::move(whole);
+}
+
+} // namespace
+
 LineReader::Status LineReader::Next(std::string &line) {
     line.clear();
     bool any = false;   // whether this line has begun
     bool sized = false; // whether the line's room has been sized from the file's length
     Status skipped = Status::Line;
+    // A long line that can't be sized beforehand (a pipe) gathers what doesn't fit into the
+    // line's room in pieces, joined once at its end.
+    std::vector<std::string> pieces;
+    std::size_t held = 0; // the line's bytes, pieces included
     // A "\r" before the "\n" is not part of the line, so one more character may be held.
     const std::size_t limit = maxLength_ + 1;
     auto skip = [&](Status why) {
         skipped = why;
         line.clear();
         line.shrink_to_fit();
+        pieces.clear();
+        pieces.shrink_to_fit();
+        held = 0;
     };
     for (;;) {
         if (begin_ == end_ && !Fill()) {
@@ -87,11 +115,11 @@ LineReader::Status LineReader::Next(std::string &line) {
         const std::size_t length =
             newline != nullptr ? static_cast<std::size_t>(newline - start) : available;
         if (skipped == Status::Line) {
-            if (length > limit - line.size()) {
+            if (length > limit - held) {
                 skip(Status::TooLong);
             } else {
                 try {
-                    if (newline == nullptr && !sized && line.size() + length >= kBlockSize) {
+                    if (newline == nullptr && !sized && held + length >= kBlockSize) {
                         // A long line from a file: room for the rest of the file at once, which
                         // saves copying the line each time its room doubles. Without that much
                         // memory, the line grows as it comes.
@@ -99,12 +127,17 @@ LineReader::Status LineReader::Next(std::string &line) {
                         const std::size_t rest = UnreadBytes();
                         if (rest > 0) {
                             try {
-                                line.reserve(std::min(line.size() + length + rest, limit));
+                                line.reserve(std::min(held + length + rest, limit));
                             } catch (const std::bad_alloc &) {
                             }
                         }
                     }
-                    line.append(start, length);
+                    if (pieces.empty() &&
+                        (line.size() + length <= line.capacity() || held + length < kBlockSize))
+                        line.append(start, length);
+                    else
+                        pieces.emplace_back(start, length);
+                    held += length;
                 } catch (const std::bad_alloc &) {
                     skip(Status::OutOfMemory);
                 }
@@ -118,6 +151,14 @@ LineReader::Status LineReader::Next(std::string &line) {
     }
     if (skipped != Status::Line)
         return skipped;
+    if (!pieces.empty()) {
+        try {
+            JoinPieces(line, pieces, held);
+        } catch (const std::bad_alloc &) {
+            skip(Status::OutOfMemory);
+            return skipped;
+        }
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.size() > maxLength_) {

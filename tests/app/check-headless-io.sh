@@ -67,6 +67,14 @@ else
   make_input >"$tmp/big.txt"
   expect "a 100 MB line within three times its length" 0 $'2\n50000001\n6' "" \
     'ulimit -v 292969; "$1" --eval - <"'"$tmp"'/big.txt"'
+  # A line from a pipe can't be measured beforehand: it is gathered in pieces and joined once, so
+  # it is held about twice at most (a string doubling its room would hold it three times, here
+  # 64 MB and 128 MB at once, before its program is made).
+  make_pipe_input() { echo 1+1; yes 1+ | head -n 35000000 | tr -d '\n'; echo 1; echo 2*3; }
+  make_pipe_input >"$tmp/big70.txt"
+  expect "a 70 MB line from a pipe within about three times its length" 0 $'2\n35000001\n6' "" \
+    'ulimit -v 215000; cat "'"$tmp"'/big70.txt" | "$1" --eval -'
+  rm -f "$tmp/big70.txt"
   expect "a line that memory can't evaluate" 2 $'2\nBŁĄD: Za mało pamięci\n6' \
     "^ziffa: za mało pamięci na wyrażenie$" \
     'ulimit -v 170000; "$1" --eval - <"'"$tmp"'/big.txt"'
