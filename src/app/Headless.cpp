@@ -274,11 +274,8 @@ std::string HeadlessUsage() {
 }
 
 std::string ExceptionText(const std::exception &e) {
-    if (const auto *fault = dynamic_cast<const FloatFault *>(&e)) {
-        return fault->kind() == FloatFault::Kind::Overflow
-                   ? "przepełnienie: wynik działania przekracza zakres liczb zmiennoprzecinkowych"
-                   : "niedozwolona operacja na liczbach zmiennoprzecinkowych";
-    }
+    if (dynamic_cast<const FloatFault *>(&e) != nullptr)
+        return e.what();
     if (dynamic_cast<const std::bad_alloc *>(&e) != nullptr)
         return "za mało pamięci";
     return std::string("nieoczekiwany błąd: ") + e.what();

@@ -65,8 +65,7 @@ constexpr bool ConstantNamesAreNoNumbers() {
 static_assert(ConstantNamesAreNoNumbers(), "numbers skip the lookup of constants");
 
 [[noreturn]] void ThrowBadLiteral() {
-    throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Number,
-                     "Floating point overflow: the number is too large");
+    throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Number);
 }
 
 // The x87 status word's invalid-operation and overflow flags. They are sticky: once one of the

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <stdexcept>
-#include <string>
 
 namespace ziffa {
 
 // Thrown when the evaluator's own arithmetic overflows the long double range or performs an
 // invalid operation (infinity minus infinity, zero times infinity, infinity over infinity), and
 // when a finite value is too large to be rounded to double for a math function.
+// what() names the fault and the operation in Polish, UTF-8, as the user reads it.
 class FloatFault : public std::runtime_error {
 public:
     enum class Kind { Overflow, InvalidOperation };
@@ -22,8 +22,7 @@ public:
         Number
     };
 
-    FloatFault(Kind kind, Operation operation, const std::string &what)
-        : std::runtime_error(what), kind_(kind), operation_(operation) {}
+    FloatFault(Kind kind, Operation operation);
 
     Kind kind() const noexcept { return kind_; }
     Operation operation() const noexcept { return operation_; }

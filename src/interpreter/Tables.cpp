@@ -69,32 +69,12 @@ namespace {
 
 using Operation = FloatFault::Operation;
 
-const char *NameOf(Operation operation) {
-    switch (operation) {
-    case Operation::Addition:
-        return "addition";
-    case Operation::Subtraction:
-        return "subtraction";
-    case Operation::Multiplication:
-        return "multiplication";
-    case Operation::Division:
-        return "division";
-    case Operation::RoundingToDouble:
-        return "conversion to double";
-    case Operation::Number:
-        break;
-    }
-    return "a number";
-}
-
 [[noreturn]] void Overflow(Operation operation) {
-    throw FloatFault(FloatFault::Kind::Overflow, operation,
-                     std::string("Floating point overflow in ") + NameOf(operation));
+    throw FloatFault(FloatFault::Kind::Overflow, operation);
 }
 
 [[noreturn]] void Invalid(Operation operation) {
-    throw FloatFault(FloatFault::Kind::InvalidOperation, operation,
-                     std::string("Invalid floating point operation in ") + NameOf(operation));
+    throw FloatFault(FloatFault::Kind::InvalidOperation, operation);
 }
 
 bool IsNan(long double v) {

@@ -152,8 +152,7 @@ long double Evaluation::NameOrNumber(std::string_view text, int off) {
     }
     const auto value = ConvertNumberLiteral(text, ExprDecimalSeparator);
     if (!value)
-        throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Number,
-                         "Floating point overflow: the number is too large");
+        throw FloatFault(FloatFault::Kind::Overflow, FloatFault::Operation::Number);
     return *value;
 }
 
