@@ -1,7 +1,7 @@
 #pragma once
 
 #include "components/Image.h"
-#include "interpreter/Compiled.h"
+#include "interpreter/compiled/Compiled.h"
 
 #include <array>
 #include <cstdint>

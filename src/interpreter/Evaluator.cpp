@@ -1,7 +1,7 @@
 #include "interpreter/Evaluator.h"
 
 #include "interpreter/Codepage.h"
-#include "interpreter/Compiled.h"
+#include "interpreter/compiled/Compiled.h"
 
 #include <array>
 

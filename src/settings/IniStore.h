@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/FileIo.h"
+#include "system/FileIo.h"
 #include "settings/NameIndex.h"
 
 namespace ziffa {

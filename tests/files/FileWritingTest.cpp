@@ -4,7 +4,7 @@
 #include "TempFolder.h"
 
 #include "components/PictureFile.h"
-#include "settings/FileIo.h"
+#include "system/FileIo.h"
 #include "settings/IniStore.h"
 
 #include <QByteArray>

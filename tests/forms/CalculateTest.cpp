@@ -4,7 +4,7 @@
 
 #include "forms/FormLook.h"
 #include "forms/History.h"
-#include "forms/Unit1.h"
+#include "forms/CalculatorWindow.h"
 #include "forms/WindowGeometry.h"
 #include "interpreter/Evaluator.h"
 

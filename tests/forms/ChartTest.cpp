@@ -3,9 +3,9 @@
 #include "WindowsFixture.h"
 
 #include "components/Graph3d.h"
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
-#include "forms/Unitwykres.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,9 +3,9 @@
 // its whole text selected, and Ctrl with a character types nothing.
 #include "WindowsFixture.h"
 
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
-#include "forms/Unitwykres.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 #include "WindowsFixture.h"
 
 #include "forms/HistoryBox.h"
-#include "forms/Unit1.h"
+#include "forms/CalculatorWindow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The information window: made on each request, modal, centred, its text, and its keys.
 #include "WindowsFixture.h"
 
-#include "forms/Unit1.h"
-#include "forms/Unitinformacje.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/InformationWindow.h"
 
 #include <QApplication>
 #include <QComboBox>

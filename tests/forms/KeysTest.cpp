@@ -2,9 +2,9 @@
 // press, the accelerators, and the physical digit keys.
 #include "WindowsFixture.h"
 
-#include "forms/Unit1.h"
-#include "forms/Unitinformacje.h"
-#include "forms/Unitvariables.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/InformationWindow.h"
+#include "forms/VariablesWindow.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -4,9 +4,9 @@
 
 #include "forms/Bevel.h"
 #include "forms/FormLook.h"
-#include "forms/Unit1.h"
-#include "forms/Unitinformacje.h"
-#include "forms/Unitvariables.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/InformationWindow.h"
+#include "forms/VariablesWindow.h"
 
 #include <QComboBox>
 #include <QFontInfo>

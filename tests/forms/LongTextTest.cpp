@@ -2,7 +2,7 @@
 // the settings file or given on the command line, and every text goes back to the file whole.
 #include "WindowsFixture.h"
 
-#include "forms/Unit1.h"
+#include "forms/CalculatorWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 
 #include "forms/FormLook.h"
 #include "forms/TextConvert.h"
-#include "forms/Unit1.h"
+#include "forms/CalculatorWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

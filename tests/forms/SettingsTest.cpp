@@ -6,9 +6,9 @@
 #include "components/Graph3d.h"
 #include "forms/History.h"
 #include "forms/TextConvert.h"
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
-#include "forms/Unitwykres.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
 #include "forms/WindowGeometry.h"
 #include "settings/SettingsKeys.h"
 

@@ -3,8 +3,8 @@
 #include "WindowsFixture.h"
 
 #include "forms/TextConvert.h"
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
 #include "interpreter/Evaluator.h"
 
 #include <QApplication>

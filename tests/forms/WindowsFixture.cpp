@@ -1,8 +1,8 @@
 #include "WindowsFixture.h"
 
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
-#include "forms/Unitwykres.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
 #include "interpreter/Evaluator.h"
 
 #include <QApplication>

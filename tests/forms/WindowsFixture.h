@@ -1,9 +1,9 @@
 #pragma once
 
 #include "forms/Reporter.h"
-#include "forms/Unit1.h"
-#include "forms/Unitvariables.h"
-#include "forms/Unitwykres.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>

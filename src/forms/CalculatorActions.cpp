@@ -1,0 +1,262 @@
+// The calculator window's actions: the calculate action, the memory slots, copy and reset, the
+// keyboard, the information and variables windows, and the show and close events (whose
+// handlers, the settings file's load and save, are in CalculatorSettings.cpp).
+#include "forms/CalculatorWindow.h"
+
+#include "forms/FormLook.h"
+#include "forms/HandlerGuard.h"
+#include "forms/History.h"
+#include "forms/HistoryBox.h"
+#include "forms/TextConvert.h"
+#include "forms/InformationWindow.h"
+#include "forms/VariablesWindow.h"
+#include "forms/ChartWindow.h"
+#include "interpreter/Evaluator.h"
+#include "interpreter/NumberText.h"
+#include "interpreter/ResultFormat.h"
+#include "interpreter/Tables.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <memory>
+
+namespace ziffa {
+
+// ---- Calculate.
+
+void TFormZiffa::ButtonCalculateClick() {
+    const std::string normalised = NormalizeExpression(ToCp1250(ComboBoxExpression->currentText()));
+    SetEditTextIfOther(*ComboBoxExpression, FromCp1250(normalised));
+    if (normalised == "exit") {
+        close();
+        return;
+    }
+    SetTextColour(*EditResult, Black);
+
+    const std::string text = ToCp1250(ComboBoxExpression->currentText());
+    int errorCode = 0;
+    int errorPosition = 0;
+    const VariableItems variables = CurrentVariables();
+    const long double value = EvaluateExpression(text, errorCode, errorPosition, variables.count,
+                                                 variables.values, variables.names, 0);
+    EditResult->setText(FromCp1250(FormatResultValue(value)));
+    if (errorCode > 0) {
+        SetTextColour(*EditResult, PureRed);
+        EditResult->setText(QStringLiteral("BŁĄD: ") + FromCp1250(ErrorMessage(errorCode)));
+        ComboBoxExpression->lineEdit()->setCursorPosition(errorPosition);
+        return;
+    }
+    const QString accepted = ComboBoxExpression->currentText();
+    AddToHistory(*ComboBoxExpression, accepted);
+    SetEditTextIfOther(*ComboBoxExpression, accepted);
+    ComboBoxExpression->lineEdit()->selectAll();
+}
+
+bool TFormZiffa::ResultShowsError() const {
+    return TextColour(*EditResult) == PureRed;
+}
+
+// ---- Memory slots.
+
+void TFormZiffa::EditResultChange() {
+    const bool enabled = !ResultShowsError() && !EditResult->text().isEmpty();
+    SpeedButton2->setEnabled(enabled);
+    SpeedButton4->setEnabled(enabled);
+}
+
+void TFormZiffa::StoreMemory1(std::string_view text) {
+    if (TrimBlanks(text).empty()) {
+        SpeedButton3->setEnabled(false);
+        return;
+    }
+    MemorySlot1 = std::string(text);
+    SpeedButton3->setEnabled(true);
+}
+
+void TFormZiffa::StoreMemory2(std::string_view text) {
+    if (TrimBlanks(text).empty()) {
+        SpeedButton5->setEnabled(false);
+        return;
+    }
+    MemorySlot2 = std::string(text);
+    SpeedButton5->setEnabled(true);
+}
+
+void TFormZiffa::SpeedButton2Click() {
+    StoreMemory1(ToCp1250(EditResult->text()));
+}
+
+void TFormZiffa::SpeedButton4Click() {
+    StoreMemory2(ToCp1250(EditResult->text()));
+}
+
+void TFormZiffa::SpeedButton3Click() {
+    ComboBoxExpression->setEditText(FromCp1250(MemorySlot1));
+    SpeedButton2->setEnabled(false);
+}
+
+void TFormZiffa::SpeedButton5Click() {
+    ComboBoxExpression->setEditText(FromCp1250(MemorySlot2));
+    SpeedButton4->setEnabled(false);
+}
+
+// ---- Copy and reset.
+
+void TFormZiffa::ButtonCopyClick() {
+    EditResult->selectAll();
+    EditResult->copy();
+}
+
+void TFormZiffa::SpeedButton1Click() {
+    if (SpeedButton8->isChecked()) {
+        ChartModeReset();
+        return;
+    }
+    ComboBoxExpression->setEditText(QString());
+    EditResult->setText(QString());
+    ComboBoxExpression->setFocus();
+}
+
+// ---- Keyboard.
+
+namespace {
+
+enum class Need { Held, NotHeld, Either };
+
+bool Meets(Need need, bool held) {
+    return need == Need::Either || (need == Need::Held) == held;
+}
+
+struct ShortcutRow {
+    ShortcutKey key;
+    Need ctrl;
+    Need shift;
+    void (TFormZiffa::*action)();
+};
+
+} // namespace
+
+void TFormZiffa::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
+    // Tested one after the other; a key matches at most one row. Alt is never looked at.
+    static constexpr ShortcutRow rows[] = {
+        {ShortcutKey::R, Need::Held, Need::Either, &TFormZiffa::SpeedButton1Click},
+        {ShortcutKey::Digit1, Need::Held, Need::Held, &TFormZiffa::SpeedButton2Click},
+        {ShortcutKey::Digit2, Need::Held, Need::Held, &TFormZiffa::SpeedButton4Click},
+        {ShortcutKey::Digit1, Need::Held, Need::NotHeld, &TFormZiffa::SpeedButton3Click},
+        {ShortcutKey::Digit2, Need::Held, Need::NotHeld, &TFormZiffa::SpeedButton5Click},
+        {ShortcutKey::F1, Need::NotHeld, Need::NotHeld, &TFormZiffa::SpeedButton6Click},
+        {ShortcutKey::F5, Need::NotHeld, Need::NotHeld, &TFormZiffa::ToggleVariables},
+        {ShortcutKey::F6, Need::NotHeld, Need::NotHeld, &TFormZiffa::ToggleChart},
+    };
+    const bool ctrl = CtrlHeld(shift);
+    const bool shiftHeld = ShiftHeld(shift);
+    for (const ShortcutRow &row : rows) {
+        if (row.key == key && Meets(row.ctrl, ctrl) && Meets(row.shift, shiftHeld)) {
+            (this->*row.action)();
+            return;
+        }
+    }
+}
+
+void TFormZiffa::ToggleVariables() {
+    SpeedButton7->setChecked(!SpeedButton7->isChecked());
+    SpeedButton7Click();
+}
+
+void TFormZiffa::ToggleChart() {
+    if (!ChartGateOpen())
+        return;
+    SpeedButton8->setChecked(!SpeedButton8->isChecked());
+    SpeedButton8Click();
+}
+
+bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
+    // Ctrl with a character types nothing: the keys are the window's shortcuts.
+    if (TypesUnderCtrl(FactsOf(event), CurrentKeyPlatform()))
+        return true;
+    // Enter and Escape are dialog keys: they act on the press, with no modifier held. An open
+    // drop-down list keeps them for itself (the key preview doesn't pass them on).
+    const ShortcutKey key = MapShortcutKey(event);
+    if (key != ShortcutKey::Enter && key != ShortcutKey::Escape)
+        return false;
+    if (HasDialogKeyModifier(event.modifiers()))
+        return false;
+    if (key == ShortcutKey::Escape)
+        ButtonClose->click();
+    else if (!PanelOblicz->isHidden())
+        ButtonCalculate->click();
+    else
+        ButtonDraw->click();
+    return true;
+}
+
+// ---- The other windows.
+
+void TFormZiffa::SpeedButton6Click() {
+    auto window = std::make_unique<TFormInformacje>(this);
+    window->exec();
+}
+
+void TFormZiffa::SpeedButton7Click() {
+    ShowVariablesWindow(SpeedButton7->isChecked());
+}
+
+void TFormZiffa::ShowVariablesWindow(bool down) {
+    SpeedButton7->setChecked(down);
+    if (!FormVariables)
+        return;
+    if (down) {
+        FormVariables->show();
+        FormVariables->raise();
+        // Shown by the user (F5, the button), it takes the typing, as a shown window does; at
+        // start the calculator window takes it afterwards.
+        if (!loadingSettings_)
+            FormVariables->activateWindow();
+    } else {
+        FormVariables->hide();
+    }
+}
+
+void TFormZiffa::ActivateWithFocus() {
+    raise();
+    activateWindow();
+    for (QComboBox *box : {ComboBoxExpression, ComboBoxFun}) {
+        const QWidget *focus = focusWidget();
+        if (box->isVisibleTo(this) && focus && (focus == box || focus == box->lineEdit()))
+            FocusWholeText(*box);
+    }
+}
+
+// ---- Show and close.
+
+void TFormZiffa::setVisible(bool visible) {
+    if (visible && !shown_) {
+        shown_ = true;
+        RunGuarded([this] { FormShow(); });
+        if (closed_)
+            return; // the show handler closed the window ("exit" on the command line)
+    }
+    QWidget::setVisible(visible);
+}
+
+void TFormZiffa::ButtonCloseClick() {
+    close();
+}
+
+void TFormZiffa::closeEvent(QCloseEvent *event) {
+    // A failure of the close handler (a settings file that can't be read) is reported, and the
+    // close completes all the same: nothing may keep the user from quitting.
+    RunGuarded([this] { FormClose(); });
+    event->accept();
+    closed_ = true;
+    // The main window's close ends the application, whatever other windows are still shown.
+    // (Before the loop runs this does nothing; the start sees the window closed instead.)
+    QCoreApplication::quit();
+}
+
+} // namespace ziffa
