@@ -3,14 +3,14 @@
 // handlers, the settings file's load and save, are in CalculatorSettings.cpp).
 #include "forms/CalculatorWindow.h"
 
+#include "forms/ChartWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/History.h"
 #include "forms/HistoryBox.h"
-#include "forms/TextConvert.h"
 #include "forms/InformationWindow.h"
+#include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "forms/ChartWindow.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"
@@ -29,7 +29,7 @@ namespace ziffa {
 
 // ---- Calculate.
 
-void TFormZiffa::ButtonCalculateClick() {
+void CalculatorWindow::ButtonCalculateClick() {
     const std::string normalised = NormalizeExpression(ToCp1250(ComboBoxExpression->currentText()));
     SetEditTextIfOther(*ComboBoxExpression, FromCp1250(normalised));
     if (normalised == "exit") {
@@ -57,19 +57,19 @@ void TFormZiffa::ButtonCalculateClick() {
     ComboBoxExpression->lineEdit()->selectAll();
 }
 
-bool TFormZiffa::ResultShowsError() const {
+bool CalculatorWindow::ResultShowsError() const {
     return TextColour(*EditResult) == PureRed;
 }
 
 // ---- Memory slots.
 
-void TFormZiffa::EditResultChange() {
+void CalculatorWindow::EditResultChange() {
     const bool enabled = !ResultShowsError() && !EditResult->text().isEmpty();
     SpeedButton2->setEnabled(enabled);
     SpeedButton4->setEnabled(enabled);
 }
 
-void TFormZiffa::StoreMemory1(std::string_view text) {
+void CalculatorWindow::StoreMemory1(std::string_view text) {
     if (TrimBlanks(text).empty()) {
         SpeedButton3->setEnabled(false);
         return;
@@ -78,7 +78,7 @@ void TFormZiffa::StoreMemory1(std::string_view text) {
     SpeedButton3->setEnabled(true);
 }
 
-void TFormZiffa::StoreMemory2(std::string_view text) {
+void CalculatorWindow::StoreMemory2(std::string_view text) {
     if (TrimBlanks(text).empty()) {
         SpeedButton5->setEnabled(false);
         return;
@@ -87,32 +87,32 @@ void TFormZiffa::StoreMemory2(std::string_view text) {
     SpeedButton5->setEnabled(true);
 }
 
-void TFormZiffa::SpeedButton2Click() {
+void CalculatorWindow::SpeedButton2Click() {
     StoreMemory1(ToCp1250(EditResult->text()));
 }
 
-void TFormZiffa::SpeedButton4Click() {
+void CalculatorWindow::SpeedButton4Click() {
     StoreMemory2(ToCp1250(EditResult->text()));
 }
 
-void TFormZiffa::SpeedButton3Click() {
+void CalculatorWindow::SpeedButton3Click() {
     ComboBoxExpression->setEditText(FromCp1250(MemorySlot1));
     SpeedButton2->setEnabled(false);
 }
 
-void TFormZiffa::SpeedButton5Click() {
+void CalculatorWindow::SpeedButton5Click() {
     ComboBoxExpression->setEditText(FromCp1250(MemorySlot2));
     SpeedButton4->setEnabled(false);
 }
 
 // ---- Copy and reset.
 
-void TFormZiffa::ButtonCopyClick() {
+void CalculatorWindow::ButtonCopyClick() {
     EditResult->selectAll();
     EditResult->copy();
 }
 
-void TFormZiffa::SpeedButton1Click() {
+void CalculatorWindow::SpeedButton1Click() {
     if (SpeedButton8->isChecked()) {
         ChartModeReset();
         return;
@@ -136,22 +136,22 @@ struct ShortcutRow {
     ShortcutKey key;
     Need ctrl;
     Need shift;
-    void (TFormZiffa::*action)();
+    void (CalculatorWindow::*action)();
 };
 
 } // namespace
 
-void TFormZiffa::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
+void CalculatorWindow::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
     // Tested one after the other; a key matches at most one row. Alt is never looked at.
     static constexpr ShortcutRow rows[] = {
-        {ShortcutKey::R, Need::Held, Need::Either, &TFormZiffa::SpeedButton1Click},
-        {ShortcutKey::Digit1, Need::Held, Need::Held, &TFormZiffa::SpeedButton2Click},
-        {ShortcutKey::Digit2, Need::Held, Need::Held, &TFormZiffa::SpeedButton4Click},
-        {ShortcutKey::Digit1, Need::Held, Need::NotHeld, &TFormZiffa::SpeedButton3Click},
-        {ShortcutKey::Digit2, Need::Held, Need::NotHeld, &TFormZiffa::SpeedButton5Click},
-        {ShortcutKey::F1, Need::NotHeld, Need::NotHeld, &TFormZiffa::SpeedButton6Click},
-        {ShortcutKey::F5, Need::NotHeld, Need::NotHeld, &TFormZiffa::ToggleVariables},
-        {ShortcutKey::F6, Need::NotHeld, Need::NotHeld, &TFormZiffa::ToggleChart},
+        {ShortcutKey::R, Need::Held, Need::Either, &CalculatorWindow::SpeedButton1Click},
+        {ShortcutKey::Digit1, Need::Held, Need::Held, &CalculatorWindow::SpeedButton2Click},
+        {ShortcutKey::Digit2, Need::Held, Need::Held, &CalculatorWindow::SpeedButton4Click},
+        {ShortcutKey::Digit1, Need::Held, Need::NotHeld, &CalculatorWindow::SpeedButton3Click},
+        {ShortcutKey::Digit2, Need::Held, Need::NotHeld, &CalculatorWindow::SpeedButton5Click},
+        {ShortcutKey::F1, Need::NotHeld, Need::NotHeld, &CalculatorWindow::SpeedButton6Click},
+        {ShortcutKey::F5, Need::NotHeld, Need::NotHeld, &CalculatorWindow::ToggleVariables},
+        {ShortcutKey::F6, Need::NotHeld, Need::NotHeld, &CalculatorWindow::ToggleChart},
     };
     const bool ctrl = CtrlHeld(shift);
     const bool shiftHeld = ShiftHeld(shift);
@@ -163,19 +163,19 @@ void TFormZiffa::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
     }
 }
 
-void TFormZiffa::ToggleVariables() {
+void CalculatorWindow::ToggleVariables() {
     SpeedButton7->setChecked(!SpeedButton7->isChecked());
     SpeedButton7Click();
 }
 
-void TFormZiffa::ToggleChart() {
+void CalculatorWindow::ToggleChart() {
     if (!ChartGateOpen())
         return;
     SpeedButton8->setChecked(!SpeedButton8->isChecked());
     SpeedButton8Click();
 }
 
-bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
+bool CalculatorWindow::FormKeyPress(const QKeyEvent &event) {
     // Ctrl with a character types nothing: the keys are the window's shortcuts.
     if (TypesUnderCtrl(FactsOf(event), CurrentKeyPlatform()))
         return true;
@@ -197,16 +197,16 @@ bool TFormZiffa::FormKeyPress(const QKeyEvent &event) {
 
 // ---- The other windows.
 
-void TFormZiffa::SpeedButton6Click() {
-    auto window = std::make_unique<TFormInformacje>(this);
+void CalculatorWindow::SpeedButton6Click() {
+    auto window = std::make_unique<InformationWindow>(this);
     window->exec();
 }
 
-void TFormZiffa::SpeedButton7Click() {
+void CalculatorWindow::SpeedButton7Click() {
     ShowVariablesWindow(SpeedButton7->isChecked());
 }
 
-void TFormZiffa::ShowVariablesWindow(bool down) {
+void CalculatorWindow::ShowVariablesWindow(bool down) {
     SpeedButton7->setChecked(down);
     if (!FormVariables)
         return;
@@ -222,7 +222,7 @@ void TFormZiffa::ShowVariablesWindow(bool down) {
     }
 }
 
-void TFormZiffa::ActivateWithFocus() {
+void CalculatorWindow::ActivateWithFocus() {
     raise();
     activateWindow();
     for (QComboBox *box : {ComboBoxExpression, ComboBoxFun}) {
@@ -234,7 +234,7 @@ void TFormZiffa::ActivateWithFocus() {
 
 // ---- Show and close.
 
-void TFormZiffa::setVisible(bool visible) {
+void CalculatorWindow::setVisible(bool visible) {
     if (visible && !shown_) {
         shown_ = true;
         RunGuarded([this] { FormShow(); });
@@ -244,11 +244,11 @@ void TFormZiffa::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
-void TFormZiffa::ButtonCloseClick() {
+void CalculatorWindow::ButtonCloseClick() {
     close();
 }
 
-void TFormZiffa::closeEvent(QCloseEvent *event) {
+void CalculatorWindow::closeEvent(QCloseEvent *event) {
     // A failure of the close handler (a settings file that can't be read) is reported, and the
     // close completes all the same: nothing may keep the user from quitting.
     RunGuarded([this] { FormClose(); });

@@ -5,12 +5,12 @@
 
 #include "components/Graph3d.h"
 #include "forms/ChartLook.h"
+#include "forms/ChartWindow.h"
 #include "forms/History.h"
 #include "forms/HistoryBox.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "forms/ChartWindow.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/Tables.h"
 
@@ -22,11 +22,11 @@
 
 namespace ziffa {
 
-bool TFormZiffa::ChartGateOpen() const {
+bool CalculatorWindow::ChartGateOpen() const {
     return SpeedButton8->isVisibleTo(this);
 }
 
-void TFormZiffa::SetChartMode(bool on) {
+void CalculatorWindow::SetChartMode(bool on) {
     if (!ChartGateOpen())
         return;
     SpeedButton8->setChecked(on);
@@ -48,12 +48,12 @@ void TFormZiffa::SetChartMode(bool on) {
         activateWindow();
 }
 
-void TFormZiffa::SpeedButton8Click() {
+void CalculatorWindow::SpeedButton8Click() {
     if (ChartGateOpen())
         SetChartMode(SpeedButton8->isChecked());
 }
 
-void TFormZiffa::ButtonDrawClick(QObject *sender) {
+void CalculatorWindow::ButtonDrawClick(QObject *sender) {
     if (!ChartGateOpen())
         return;
     QLineEdit &edit = *ComboBoxFun->lineEdit();
@@ -99,7 +99,7 @@ void TFormZiffa::ButtonDrawClick(QObject *sender) {
     edit.setCursorPosition(errorPosition);
 }
 
-void TFormZiffa::EnableChartDrawing() {
+void CalculatorWindow::EnableChartDrawing() {
     chartDrawing_ = true;
     SpeedButton8->setVisible(true);
     if (FormWykres) {
@@ -108,7 +108,7 @@ void TFormZiffa::EnableChartDrawing() {
     }
 }
 
-void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
+void CalculatorWindow::DrawFunction(QObject *sender, const std::string &text) {
     if (!FormWykres)
         return;
     TGraph3D &graph = *FormWykres->Graph;
@@ -135,7 +135,7 @@ void TFormZiffa::DrawFunction(QObject *sender, const std::string &text) {
     ComboBoxFun->lineEdit()->selectAll();
 }
 
-void TFormZiffa::ChartModeReset() {
+void CalculatorWindow::ChartModeReset() {
     ComboBoxFun->setEditText(QString());
     ComboBoxFun->setFocus();
     if (FormWykres)

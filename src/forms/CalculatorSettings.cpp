@@ -4,11 +4,11 @@
 #include "forms/CalculatorWindow.h"
 
 #include "components/Graph3d.h"
+#include "forms/ChartWindow.h"
 #include "forms/Foreground.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "forms/ChartWindow.h"
 #include "forms/WindowGeometry.h"
 #include "settings/IniStore.h"
 #include "settings/SettingsKeys.h"
@@ -42,7 +42,7 @@ IniStore OpenSettings(const std::filesystem::path &fileName) {
 
 // ---- Load.
 
-void LoadCalculatorPlace(TFormZiffa &form, const IniStore &store) {
+void LoadCalculatorPlace(CalculatorWindow &form, const IniStore &store) {
     const int width =
         ReadSettingInteger(store, SettingKey::CalculatorWidth, {.calculatorWidth = form.width()});
     SizeClientArea(form, width, form.height()); // the window's size limits bound the width
@@ -54,7 +54,7 @@ void LoadCalculatorPlace(TFormZiffa &form, const IniStore &store) {
 // The computed defaults take the windows' outer sizes, frames included: the variables window
 // stands 2 pixels left of the calculator's frame, the chart window just below it. A frame is
 // known once the window manager has framed the window; until then it is estimated.
-DefaultInputs InputsOfDefaults(const TFormZiffa &form) {
+DefaultInputs InputsOfDefaults(const CalculatorWindow &form) {
     const QMargins frame = FrameOrEstimate(form);
     const QMargins variablesFrame =
         FormVariables ? FrameOrEstimate(*FormVariables, &form) : QMargins();
@@ -75,7 +75,7 @@ bool FileGives(const IniStore &store, SettingKey id) {
     return ReadSettingInteger(store, id, one) == ReadSettingInteger(store, id, other);
 }
 
-void LoadVariablesWindow(TFormZiffa &form, const IniStore &store, bool &leftByDefault) {
+void LoadVariablesWindow(CalculatorWindow &form, const IniStore &store, bool &leftByDefault) {
     const DefaultInputs inputs = InputsOfDefaults(form);
     const int left = ReadSettingInteger(store, SettingKey::VariablesLeft, inputs);
     const int top = ReadSettingInteger(store, SettingKey::VariablesTop, inputs);
@@ -88,19 +88,19 @@ void LoadVariablesWindow(TFormZiffa &form, const IniStore &store, bool &leftByDe
 
     // Each text that differs from the box's runs the box's change handler, which rebuilds the
     // variables.
-    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+    for (int row = 0; row < VariablesWindow::RowCount; ++row) {
         const std::string name = ReadSettingText(store, VariableNameKey(row));
         if (FormVariables)
             FormVariables->NameBox(row)->setText(FromCp1250(name));
     }
-    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+    for (int row = 0; row < VariablesWindow::RowCount; ++row) {
         const std::string value = ReadSettingText(store, VariableValueKey(row));
         if (FormVariables)
             FormVariables->ValueBox(row)->setText(FromCp1250(value));
     }
 }
 
-void LoadChartWindow(const TFormZiffa &form, const IniStore &store, bool &topByDefault) {
+void LoadChartWindow(const CalculatorWindow &form, const IniStore &store, bool &topByDefault) {
     const DefaultInputs inputs = InputsOfDefaults(form);
     const int left = ReadSettingInteger(store, SettingKey::ChartLeft, inputs);
     const int top = ReadSettingInteger(store, SettingKey::ChartTop, inputs);
@@ -112,7 +112,7 @@ void LoadChartWindow(const TFormZiffa &form, const IniStore &store, bool &topByD
         return;
     PlaceWindow(*FormWykres, left, top);
     SizeClientArea(*FormWykres, width, height);
-    SetWindowStateOf(*FormWykres, ChartWindowStateFromSetting(state));
+    SetWindowStateOf(*FormWykres, WindowShowStateFromSetting(state));
     // A hidden window hears of its new size only when it is shown. The graph, which fills the
     // window, takes the size now and is cleared to it, as the window's resize would have it.
     if (FormWykres->isHidden() && FormWykres->Graph)
@@ -141,7 +141,7 @@ std::vector<std::string> HistoryItems(const QComboBox &box) {
     return items;
 }
 
-void SaveWindows(const TFormZiffa &form, IniStore &store) {
+void SaveWindows(const CalculatorWindow &form, IniStore &store) {
     WriteSettingInteger(store, SettingKey::CalculatorWidth, form.width());
     WriteSettingInteger(store, SettingKey::CalculatorLeft, form.x());
     WriteSettingInteger(store, SettingKey::CalculatorTop, form.y());
@@ -151,10 +151,10 @@ void SaveWindows(const TFormZiffa &form, IniStore &store) {
     }
     WriteSettingBool(store, SettingKey::VariablesShowWindow, form.SpeedButton7->isChecked());
     if (FormVariables) {
-        for (int row = 0; row < TFormVariables::RowCount; ++row)
+        for (int row = 0; row < VariablesWindow::RowCount; ++row)
             WriteSettingText(store, VariableNameKey(row),
                              ToCp1250(FormVariables->NameBox(row)->text()));
-        for (int row = 0; row < TFormVariables::RowCount; ++row)
+        for (int row = 0; row < VariablesWindow::RowCount; ++row)
             WriteSettingText(store, VariableValueKey(row),
                              ToCp1250(FormVariables->ValueBox(row)->text()));
     }
@@ -164,7 +164,7 @@ void SaveWindows(const TFormZiffa &form, IniStore &store) {
         WriteSettingInteger(store, SettingKey::ChartWidth, FormWykres->width());
         WriteSettingInteger(store, SettingKey::ChartHeight, FormWykres->height());
         WriteSettingInteger(store, SettingKey::ChartWindowsState,
-                            ChartWindowStateToSetting(WindowStateOf(*FormWykres)));
+                            WindowShowStateToSetting(WindowStateOf(*FormWykres)));
     }
 }
 
@@ -186,7 +186,7 @@ private:
 
 } // namespace
 
-void TFormZiffa::FormShow() {
+void CalculatorWindow::FormShow() {
     {
         // A file that exists but can't be read throws here, before anything is applied, and
         // the close will leave it as it is.
@@ -218,7 +218,7 @@ void TFormZiffa::FormShow() {
     ForceForeground(*this);
 }
 
-void TFormZiffa::SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop) {
+void CalculatorWindow::SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, bool chartTop) {
     const IniStore none; // every key takes its default
     DefaultInputs inputs = InputsOfDefaults(*this);
     // The left as loaded: the window system may not have told the framed window's place yet.
@@ -231,14 +231,14 @@ void TFormZiffa::SettleDefaultPlaces(int calculatorLeft, bool variablesLeft, boo
                     ReadSettingInteger(none, SettingKey::ChartTop, inputs));
 }
 
-void TFormZiffa::RunCommandLine() {
+void CalculatorWindow::RunCommandLine() {
     if (commandLine_.isEmpty())
         return;
     ComboBoxExpression->setEditText(commandLine_.front());
     ButtonCalculateClick();
 }
 
-void TFormZiffa::FormClose() {
+void CalculatorWindow::FormClose() {
     // Closed by the command line's calculation while the settings are still being read ("exit"):
     // the file holds them all, and the memory slots, not read yet, would be written empty.
     if (loadingSettings_)

@@ -4,8 +4,8 @@
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/HistoryBox.h"
-#include "forms/KeyPreview.h"
 #include "forms/InformationWindow.h"
+#include "forms/KeyPreview.h"
 #include "interpreter/Evaluator.h"
 #include "system/LocaleSeparator.h"
 
@@ -18,7 +18,7 @@
 
 namespace ziffa {
 
-TFormZiffa *FormZiffa = nullptr;
+CalculatorWindow *FormZiffa = nullptr;
 
 namespace {
 
@@ -54,7 +54,7 @@ QPushButton *RowButton(QWidget *parent, const QString &caption, const QString &h
 
 } // namespace
 
-TFormZiffa::TFormZiffa(QStringList commandLine)
+CalculatorWindow::CalculatorWindow(QStringList commandLine)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       commandLine_(std::move(commandLine)) {
@@ -73,18 +73,19 @@ TFormZiffa::TFormZiffa(QStringList commandLine)
     ButtonClose->setAutoDefault(false);
     setTabOrder(ComboBoxExpression, EditResult);
 
-    BindHandler(ButtonCalculate, &QPushButton::clicked, this, &TFormZiffa::ButtonCalculateClick);
-    BindHandler(ButtonCopy, &QPushButton::clicked, this, &TFormZiffa::ButtonCopyClick);
-    BindHandler(ButtonClose, &QPushButton::clicked, this, &TFormZiffa::ButtonCloseClick);
-    BindHandler(EditResult, &QLineEdit::textChanged, this, &TFormZiffa::EditResultChange);
-    BindHandler(SpeedButton1, &QToolButton::clicked, this, &TFormZiffa::SpeedButton1Click);
-    BindHandler(SpeedButton2, &QToolButton::clicked, this, &TFormZiffa::SpeedButton2Click);
-    BindHandler(SpeedButton3, &QToolButton::clicked, this, &TFormZiffa::SpeedButton3Click);
-    BindHandler(SpeedButton4, &QToolButton::clicked, this, &TFormZiffa::SpeedButton4Click);
-    BindHandler(SpeedButton5, &QToolButton::clicked, this, &TFormZiffa::SpeedButton5Click);
-    BindHandler(SpeedButton6, &QToolButton::clicked, this, &TFormZiffa::SpeedButton6Click);
-    BindHandler(SpeedButton7, &QToolButton::clicked, this, &TFormZiffa::SpeedButton7Click);
-    BindHandler(SpeedButton8, &QToolButton::clicked, this, &TFormZiffa::SpeedButton8Click);
+    BindHandler(ButtonCalculate, &QPushButton::clicked, this,
+                &CalculatorWindow::ButtonCalculateClick);
+    BindHandler(ButtonCopy, &QPushButton::clicked, this, &CalculatorWindow::ButtonCopyClick);
+    BindHandler(ButtonClose, &QPushButton::clicked, this, &CalculatorWindow::ButtonCloseClick);
+    BindHandler(EditResult, &QLineEdit::textChanged, this, &CalculatorWindow::EditResultChange);
+    BindHandler(SpeedButton1, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton1Click);
+    BindHandler(SpeedButton2, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton2Click);
+    BindHandler(SpeedButton3, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton3Click);
+    BindHandler(SpeedButton4, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton4Click);
+    BindHandler(SpeedButton5, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton5Click);
+    BindHandler(SpeedButton6, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton6Click);
+    BindHandler(SpeedButton7, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton7Click);
+    BindHandler(SpeedButton8, &QToolButton::clicked, this, &CalculatorWindow::SpeedButton8Click);
     connect(ButtonDraw, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { ButtonDrawClick(ButtonDraw); }); });
     new KeyPreview(
@@ -110,12 +111,12 @@ TFormZiffa::TFormZiffa(QStringList commandLine)
     FormCreate();
 }
 
-TFormZiffa::~TFormZiffa() {
+CalculatorWindow::~CalculatorWindow() {
     if (FormZiffa == this)
         FormZiffa = nullptr;
 }
 
-void TFormZiffa::BuildCalculationRow() {
+void CalculatorWindow::BuildCalculationRow() {
     PanelOblicz = Place(new QWidget(this), 0, 0, 412, 49);
     PanelOblicz->setObjectName(QStringLiteral("PanelOblicz"));
     auto *rowAnchors = new Anchors(PanelOblicz);
@@ -150,7 +151,7 @@ void TFormZiffa::BuildCalculationRow() {
     rowAnchors->Add(ButtonCopy, akTop | akRight);
 }
 
-void TFormZiffa::BuildChartRow() {
+void CalculatorWindow::BuildChartRow() {
     PanelWykres = Place(new QWidget(this), 0, 0, 418, 49);
     PanelWykres->setObjectName(QStringLiteral("PanelWykres"));
     PanelWykres->hide();
@@ -170,7 +171,7 @@ void TFormZiffa::BuildChartRow() {
     rowAnchors->Add(ButtonDraw, akTop | akRight);
 }
 
-void TFormZiffa::BuildBottomRow() {
+void CalculatorWindow::BuildBottomRow() {
     SpeedButton1 = SpeedButton(this, QStringLiteral("&Zeruj"), QStringLiteral("(Ctrl+R)"), PureRed,
                                false, {5, 50, 41, 15});
     SpeedButton6 = SpeedButton(this, QStringLiteral("?"), QStringLiteral("Informacje (F1)"), Black,
@@ -207,7 +208,7 @@ void TFormZiffa::BuildBottomRow() {
     }
 }
 
-void TFormZiffa::FormCreate() {
+void CalculatorWindow::FormCreate() {
     // A client area just tall enough for the bottom row, with a bottom margin equal to the top
     // margin of the expression label: 50 + 15 + 3 = 68 at design size.
     const int clientHeight =

@@ -24,16 +24,16 @@ class Anchors;
 // the calculate and copy buttons and a row of flat buttons underneath (reset, information,
 // variables, chart, and the two memory slots). It is the program's main window: closing it ends
 // the application.
-class TFormZiffa : public QWidget {
+class CalculatorWindow : public QWidget {
     Q_OBJECT
 public:
     // commandLine: the program's arguments after its name; the first one, if any, is calculated
     // when the window is first shown.
-    explicit TFormZiffa(QStringList commandLine = {});
-    ~TFormZiffa() override;
+    explicit CalculatorWindow(QStringList commandLine = {});
+    ~CalculatorWindow() override;
 
-    TFormZiffa(const TFormZiffa &) = delete;
-    TFormZiffa &operator=(const TFormZiffa &) = delete;
+    CalculatorWindow(const CalculatorWindow &) = delete;
+    CalculatorWindow &operator=(const CalculatorWindow &) = delete;
 
     // ---- Controls, owned by the window.
     QWidget *PanelOblicz;
@@ -132,6 +132,6 @@ private:
 };
 
 // The calculator window while it exists.
-extern TFormZiffa *FormZiffa;
+extern CalculatorWindow *FormZiffa;
 
 } // namespace ziffa

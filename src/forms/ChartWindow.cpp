@@ -4,11 +4,11 @@
 
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
+#include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/KeyMapping.h"
 #include "forms/Reporter.h"
-#include "forms/CalculatorWindow.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -17,9 +17,9 @@
 
 namespace ziffa {
 
-TFormWykres *FormWykres = nullptr;
+ChartWindow *FormWykres = nullptr;
 
-TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
+ChartWindow::ChartWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("FormWykres"));
     setWindowTitle(QStringLiteral("Wykres"));
     setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
@@ -35,7 +35,7 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     TimerClear = new QTimer(this);
     TimerClear->setObjectName(QStringLiteral("TimerClear"));
     TimerClear->setInterval(ClearDelayMs);
-    BindHandler(TimerClear, &QTimer::timeout, this, &TFormWykres::TimerClearTimer);
+    BindHandler(TimerClear, &QTimer::timeout, this, &ChartWindow::TimerClearTimer);
 
     AskPictureFileName = [](QWidget *parent) {
         // Qt's own dialog, which speaks the program's language; a platform's native one would
@@ -49,12 +49,12 @@ TFormWykres::TFormWykres() : QWidget(nullptr, Qt::Window) {
     FormCreate(); // runs at start-up, whose own guard reports a failure
 }
 
-TFormWykres::~TFormWykres() {
+ChartWindow::~ChartWindow() {
     if (FormWykres == this)
         FormWykres = nullptr;
 }
 
-void TFormWykres::FormCreate() {
+void ChartWindow::FormCreate() {
     // The graph belongs to the chart window, which shows it and destroys it.
     Graph = new TGraph3D(this);
     Graph->setObjectName(QStringLiteral("Graph"));
@@ -66,12 +66,12 @@ void TFormWykres::FormCreate() {
     Graph->g3D_cleargraph();
 }
 
-void TFormWykres::FormClose() {
+void ChartWindow::FormClose() {
     if (FormZiffa)
         FormZiffa->SetChartMode(false);
 }
 
-void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
+void ChartWindow::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
     if (key == Qt::Key_Escape) {
         if (FormZiffa)
             FormZiffa->ActivateWithFocus();
@@ -86,34 +86,34 @@ void TFormWykres::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
     }
 }
 
-bool TFormWykres::SavePicture(const QString &fileName) const {
+bool ChartWindow::SavePicture(const QString &fileName) const {
     return WritePictureFile(Graph->Bitmap(), fileName);
 }
 
-void TFormWykres::FormResize() {
+void ChartWindow::FormResize() {
     TimerClear->stop();
     TimerClear->start();
 }
 
-void TFormWykres::TimerClearTimer() {
+void ChartWindow::TimerClearTimer() {
     TimerClear->stop();
     Graph->g3D_cleargraph();
     if (FormZiffa)
         FormZiffa->ButtonDrawClick(nullptr);
 }
 
-void TFormWykres::closeEvent(QCloseEvent *event) {
+void ChartWindow::closeEvent(QCloseEvent *event) {
     RunGuarded([this] { FormClose(); });
     event->accept(); // hidden, not destroyed
 }
 
-void TFormWykres::keyReleaseEvent(QKeyEvent *event) {
+void ChartWindow::keyReleaseEvent(QKeyEvent *event) {
     if (!event->isAutoRepeat())
         RunGuarded([&] { FormKeyUp(event->key(), event->modifiers()); });
     QWidget::keyReleaseEvent(event);
 }
 
-void TFormWykres::resizeEvent(QResizeEvent *event) {
+void ChartWindow::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     RunGuarded([this] { FormResize(); });
 }

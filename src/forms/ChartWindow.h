@@ -17,16 +17,16 @@ class TGraph3D;
 
 // The chart window: a black window filled by a 3D graph component. It is created hidden at
 // start, cleared, and cleared again 200 ms after the last of a burst of resizes.
-class TFormWykres : public QWidget {
+class ChartWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int ClearDelayMs = 200;
 
-    TFormWykres();
-    ~TFormWykres() override;
+    ChartWindow();
+    ~ChartWindow() override;
 
-    TFormWykres(const TFormWykres &) = delete;
-    TFormWykres &operator=(const TFormWykres &) = delete;
+    ChartWindow(const ChartWindow &) = delete;
+    ChartWindow &operator=(const ChartWindow &) = delete;
 
     QTimer *TimerClear;
     TGraph3D *Graph = nullptr;
@@ -54,6 +54,6 @@ private:
 };
 
 // The chart window while it exists.
-extern TFormWykres *FormWykres;
+extern ChartWindow *FormWykres;
 
 } // namespace ziffa

@@ -14,7 +14,7 @@
 
 namespace ziffa {
 
-TFormInformacje *FormInformacje = nullptr;
+InformationWindow *FormInformacje = nullptr;
 
 namespace {
 
@@ -49,7 +49,7 @@ QString HelpText() {
 
 } // namespace
 
-TFormInformacje::TFormInformacje(QWidget *parent) : QDialog(parent) {
+InformationWindow::InformationWindow(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormInformacje"));
     setWindowTitle(QStringLiteral("Ziffa - Informacje"));
     setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
@@ -73,7 +73,7 @@ TFormInformacje::TFormInformacje(QWidget *parent) : QDialog(parent) {
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(271, 400, 75, 25);
     Button1->setDefault(true);
-    BindHandler(Button1, &QPushButton::clicked, this, &TFormInformacje::Button1Click);
+    BindHandler(Button1, &QPushButton::clicked, this, &InformationWindow::Button1Click);
     setTabOrder(Memo1, Button1);
 
     auto *anchors = new Anchors(this);
@@ -90,19 +90,19 @@ TFormInformacje::TFormInformacje(QWidget *parent) : QDialog(parent) {
     FormInformacje = this;
 }
 
-TFormInformacje::~TFormInformacje() {
+InformationWindow::~InformationWindow() {
     if (FormInformacje == this)
         FormInformacje = nullptr;
 }
 
-void TFormInformacje::showEvent(QShowEvent *event) {
+void InformationWindow::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     RunGuarded([this] { FormShow(); });
 }
 
-void TFormInformacje::FormShow() {}
+void InformationWindow::FormShow() {}
 
-void TFormInformacje::Button1Click() {
+void InformationWindow::Button1Click() {
     reject();
 }
 

@@ -9,14 +9,14 @@ namespace ziffa {
 
 // The information window: the fixed help text in a fixed-pitch font and a "Zamknij" button.
 // It is made on each request, shown modally at the centre of the screen and destroyed after.
-class TFormInformacje : public QDialog {
+class InformationWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormInformacje(QWidget *parent = nullptr);
-    ~TFormInformacje() override;
+    explicit InformationWindow(QWidget *parent = nullptr);
+    ~InformationWindow() override;
 
-    TFormInformacje(const TFormInformacje &) = delete;
-    TFormInformacje &operator=(const TFormInformacje &) = delete;
+    InformationWindow(const InformationWindow &) = delete;
+    InformationWindow &operator=(const InformationWindow &) = delete;
 
     QPlainTextEdit *Memo1;
     QPushButton *Button1;
@@ -29,6 +29,6 @@ protected:
 };
 
 // The open information window, or null.
-extern TFormInformacje *FormInformacje;
+extern InformationWindow *FormInformacje;
 
 } // namespace ziffa

@@ -1,12 +1,12 @@
 #include "forms/VariablesWindow.h"
 
 #include "forms/Bevel.h"
+#include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/HistoryBox.h"
 #include "forms/KeyPreview.h"
 #include "forms/TextConvert.h"
-#include "forms/CalculatorWindow.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/NumberText.h"
 
@@ -18,7 +18,7 @@
 
 namespace ziffa {
 
-TFormVariables *FormVariables = nullptr;
+VariablesWindow *FormVariables = nullptr;
 
 namespace {
 
@@ -57,7 +57,7 @@ int RowTop(int row) {
 
 } // namespace
 
-TFormVariables::TFormVariables()
+VariablesWindow::VariablesWindow()
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("FormVariables"));
@@ -95,7 +95,7 @@ TFormVariables::TFormVariables()
     QLineEdit *previous = nullptr;
     for (int row = 0; row < RowCount; ++row) {
         for (QLineEdit *box : {NameBox(row), ValueBox(row)}) {
-            BindHandler(box, &QLineEdit::textChanged, this, &TFormVariables::Edit1Change);
+            BindHandler(box, &QLineEdit::textChanged, this, &VariablesWindow::Edit1Change);
             if (previous)
                 setTabOrder(previous, box);
             previous = box;
@@ -109,28 +109,28 @@ TFormVariables::TFormVariables()
     FormCreate();
 }
 
-TFormVariables::~TFormVariables() {
+VariablesWindow::~VariablesWindow() {
     if (FormVariables == this)
         FormVariables = nullptr;
 }
 
-void TFormVariables::FormCreate() {
+void VariablesWindow::FormCreate() {
     // A tool window of fixed size.
     setFixedSize(ClientWidth, ClientHeight);
     FitCaptions(*this); // the headings, in the fonts that stand in for the design's
 }
 
-QLineEdit *TFormVariables::NameBox(int row) const {
+QLineEdit *VariablesWindow::NameBox(int row) const {
     const std::array<QLineEdit *, RowCount> boxes = {Edit1, Edit3, Edit5, Edit7, Edit9};
     return boxes.at(static_cast<std::size_t>(row));
 }
 
-QLineEdit *TFormVariables::ValueBox(int row) const {
+QLineEdit *VariablesWindow::ValueBox(int row) const {
     const std::array<QLineEdit *, RowCount> boxes = {Edit2, Edit4, Edit6, Edit8, Edit10};
     return boxes.at(static_cast<std::size_t>(row));
 }
 
-void TFormVariables::Edit1Change() {
+void VariablesWindow::Edit1Change() {
     variableCount_ = 0;
     for (int row = 0; row < RowCount; ++row) {
         const std::string nameText = ToCp1250(NameBox(row)->text());
@@ -155,7 +155,7 @@ void TFormVariables::Edit1Change() {
     }
 }
 
-void TFormVariables::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
+void VariablesWindow::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
     if (key == ShortcutKey::Escape) {
         if (FormZiffa)
             FormZiffa->ActivateWithFocus();
@@ -167,12 +167,12 @@ void TFormVariables::FormKeyUp(ShortcutKey key, Qt::KeyboardModifiers shift) {
     }
 }
 
-void TFormVariables::FormClose() {
+void VariablesWindow::FormClose() {
     if (FormZiffa)
         FormZiffa->ShowVariablesWindow(false);
 }
 
-void TFormVariables::closeEvent(QCloseEvent *event) {
+void VariablesWindow::closeEvent(QCloseEvent *event) {
     RunGuarded([this] { FormClose(); });
     event->accept(); // closing only hides the window
 }

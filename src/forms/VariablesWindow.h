@@ -18,16 +18,16 @@ class TBevel;
 // The variables window: five rows of a name box, an "=" sign and a value box. Every change in
 // any box rebuilds the variables that every evaluation receives: the valid rows, packed to the
 // front in row order. Closing the window only hides it.
-class TFormVariables : public QWidget {
+class VariablesWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int RowCount = 5;
 
-    TFormVariables();
-    ~TFormVariables() override;
+    VariablesWindow();
+    ~VariablesWindow() override;
 
-    TFormVariables(const TFormVariables &) = delete;
-    TFormVariables &operator=(const TFormVariables &) = delete;
+    VariablesWindow(const VariablesWindow &) = delete;
+    VariablesWindow &operator=(const VariablesWindow &) = delete;
 
     // ---- Controls, in the order in which the window declares them.
     QLineEdit *Edit1;
@@ -76,7 +76,7 @@ private:
 };
 
 // The variables window while it exists.
-extern TFormVariables *FormVariables;
+extern VariablesWindow *FormVariables;
 
 // The three variable items that an evaluation takes: those of the variables window, or none
 // while there is no such window.

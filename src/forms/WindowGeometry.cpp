@@ -122,12 +122,12 @@ void SizeClientArea(QWidget &window, int width, int height) {
     window.resize(BoundedExtent(width), BoundedExtent(height));
 }
 
-void SetWindowStateOf(QWidget &window, ChartWindowState state) {
+void SetWindowStateOf(QWidget &window, WindowShowState state) {
     Qt::WindowStates states = window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized |
                                                        Qt::WindowFullScreen | Qt::WindowActive);
-    if (state == ChartWindowState::Minimised)
+    if (state == WindowShowState::Minimised)
         states |= Qt::WindowMinimized;
-    else if (state == ChartWindowState::Maximised)
+    else if (state == WindowShowState::Maximised)
         states |= Qt::WindowMaximized;
     if (window.testAttribute(Qt::WA_WState_Created)) {
         window.setWindowState(states);
@@ -142,13 +142,13 @@ void SetWindowStateOf(QWidget &window, ChartWindowState state) {
         new StateOnCreation(window);
 }
 
-ChartWindowState WindowStateOf(const QWidget &window) {
+WindowShowState WindowStateOf(const QWidget &window) {
     const Qt::WindowStates states = window.windowState();
     if (states & Qt::WindowMinimized)
-        return ChartWindowState::Minimised;
+        return WindowShowState::Minimised;
     if (states & Qt::WindowMaximized)
-        return ChartWindowState::Maximised;
-    return ChartWindowState::Normal;
+        return WindowShowState::Maximised;
+    return WindowShowState::Normal;
 }
 
 } // namespace ziffa

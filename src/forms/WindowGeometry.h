@@ -30,10 +30,10 @@ void SizeClientArea(QWidget &window, int width, int height);
 
 // The state in which a hidden window is shown next (windowState() tells it at once); a window
 // that has been shown takes it at once.
-void SetWindowStateOf(QWidget &window, ChartWindowState state);
+void SetWindowStateOf(QWidget &window, WindowShowState state);
 // A window's state now: minimised (also when maximised underneath), maximised, or normal (any
 // other state, such as full screen).
-ChartWindowState WindowStateOf(const QWidget &window);
+WindowShowState WindowStateOf(const QWidget &window);
 
 // The widths of a top-level window's frame (title bar and borders), as the window system reports
 // them once it has framed the window: when the window is shown and exposed. A window manager

@@ -1,9 +1,9 @@
 #include "gui/Application.h"
 
-#include "forms/HandlerGuard.h"
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/HandlerGuard.h"
+#include "forms/VariablesWindow.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -51,9 +51,9 @@ void RunWindows(QStringList commandLine) {
     const bool chart = !commandLine.isEmpty() && commandLine.first() == QStringLiteral("--chart");
     if (chart)
         commandLine.removeFirst();
-    TFormZiffa formZiffa(commandLine);
-    TFormVariables formVariables;
-    TFormWykres formWykres;
+    CalculatorWindow formZiffa(commandLine);
+    VariablesWindow formVariables;
+    ChartWindow formWykres;
     if (chart)
         formZiffa.EnableChartDrawing();
     formZiffa.show();

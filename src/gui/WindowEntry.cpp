@@ -1,11 +1,11 @@
 // The entry of the window library, the one symbol it exports: the windowed program, or a picture
 // drawn without a display.
-#include "gui/Application.h"
 #include "cli/Headless.h"
-#include "gui/Plot.h"
 #include "cli/WindowLibrary.h"
-#include "system/LocaleSeparator.h"
+#include "gui/Application.h"
+#include "gui/Plot.h"
 #include "system/ErrnoText.h"
+#include "system/LocaleSeparator.h"
 
 #include <cerrno>
 #include <cstdio>

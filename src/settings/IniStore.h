@@ -24,8 +24,8 @@
 #include <string_view>
 #include <vector>
 
-#include "system/FileIo.h"
 #include "settings/NameIndex.h"
+#include "system/FileIo.h"
 
 namespace ziffa {
 

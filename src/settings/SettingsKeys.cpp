@@ -102,18 +102,18 @@ void WriteHistory(IniStore &store, std::string_view section, const std::vector<s
     store.WriteString(section, kHistoryCurrentKey, current);
 }
 
-ChartWindowState ChartWindowStateFromSetting(int value) {
+WindowShowState WindowShowStateFromSetting(int value) {
     switch (value) {
     case 1:
-        return ChartWindowState::Minimised;
+        return WindowShowState::Minimised;
     case 2:
-        return ChartWindowState::Maximised;
+        return WindowShowState::Maximised;
     default:
-        return ChartWindowState::Normal;
+        return WindowShowState::Normal;
     }
 }
 
-int ChartWindowStateToSetting(ChartWindowState state) {
+int WindowShowStateToSetting(WindowShowState state) {
     return static_cast<int>(state);
 }
 

@@ -212,8 +212,8 @@ void WriteHistory(IniStore &store, std::string_view section, const std::vector<s
 
 // The chart window's WindowsState: 0 normal, 1 minimised, 2 maximised; any other value is
 // taken as normal.
-enum class ChartWindowState { Normal = 0, Minimised = 1, Maximised = 2 };
-ChartWindowState ChartWindowStateFromSetting(int value);
-int ChartWindowStateToSetting(ChartWindowState state);
+enum class WindowShowState { Normal = 0, Minimised = 1, Maximised = 2 };
+WindowShowState WindowShowStateFromSetting(int value);
+int WindowShowStateToSetting(WindowShowState state);
 
 } // namespace ziffa

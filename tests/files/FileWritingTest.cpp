@@ -4,8 +4,8 @@
 #include "TempFolder.h"
 
 #include "components/PictureFile.h"
-#include "system/FileIo.h"
 #include "settings/IniStore.h"
+#include "system/FileIo.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -2,9 +2,9 @@
 // an exception that escapes the evaluation.
 #include "WindowsFixture.h"
 
+#include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
 #include "forms/History.h"
-#include "forms/CalculatorWindow.h"
 #include "forms/WindowGeometry.h"
 #include "interpreter/Evaluator.h"
 

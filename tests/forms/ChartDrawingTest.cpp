@@ -103,7 +103,7 @@ TEST_F(ChartDrawingTest, UserVariablesAreNotTheGraphs) {
 TEST_F(ChartDrawingTest, ResizeRedrawsAtTheNewSize) {
     Draw(QStringLiteral("x*y"));
     wykres->resize(300, 200);
-    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    QTest::qWait(ChartWindow::ClearDelayMs + 300);
     EXPECT_EQ(wykres->Graph->Bitmap().size(), QSize(300, 200));
     EXPECT_EQ(wykres->Graph->g3D_lastkind(), 1);
     EXPECT_GT(PixelsOf(RGB(128, 0, 128)), 100);
@@ -117,7 +117,7 @@ TEST_F(ChartDrawingTest, ResizeAfterARefusedFunctionRedrawsTheLastDrawn) {
     ASSERT_EQ(reporter.warnings.size(), 1u);
     reporter.warnings.clear();
     wykres->resize(300, 200);
-    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    QTest::qWait(ChartWindow::ClearDelayMs + 300);
     EXPECT_TRUE(reporter.warnings.empty()) << "the re-run is silent";
     EXPECT_EQ(ziffa->ComboBoxFun->currentText(), QStringLiteral("sin(x)*")) << "the box keeps it";
 
@@ -131,7 +131,7 @@ TEST_F(ChartDrawingTest, ResizeAfterARefusedFunctionRedrawsTheLastDrawn) {
     // After a reset there is no picture to follow the size.
     Click(*ziffa, Qt::Key_R, Qt::ControlModifier);
     wykres->resize(310, 210);
-    QTest::qWait(TFormWykres::ClearDelayMs + 300);
+    QTest::qWait(ChartWindow::ClearDelayMs + 300);
     EXPECT_EQ(PixelsOf(RGB(128, 0, 128)), 0);
 }
 

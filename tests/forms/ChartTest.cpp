@@ -4,8 +4,8 @@
 
 #include "components/Graph3d.h"
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/VariablesWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -49,7 +49,7 @@ TEST_F(WindowsTest, ChartWindowIsCreatedHiddenWithItsGraph) {
     EXPECT_EQ(g.Bitmap().pixel(g.Bitmap().width() - 1, g.Bitmap().height() - 1), qRgb(0, 0, 0));
     // Cleared at creation already, at the design's client area.
     {
-        const TFormWykres another;
+        const ChartWindow another;
         EXPECT_EQ(another.Graph->Bitmap().size(), QSize(556, 424));
     }
     FormWykres = wykres.get(); // the other window took the global reference with it
@@ -84,10 +84,10 @@ TEST_F(WindowsTest, HiddenButtonKeepsTheChartModeOff) {
 
 TEST_F(WindowsTest, ResizeClearsTheGraphOnceAfterTheDelay) {
     EXPECT_FALSE(wykres->TimerClear->isActive());
-    EXPECT_EQ(wykres->TimerClear->interval(), TFormWykres::ClearDelayMs);
+    EXPECT_EQ(wykres->TimerClear->interval(), ChartWindow::ClearDelayMs);
     wykres->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(wykres.get()));
-    QTest::qWait(TFormWykres::ClearDelayMs * 2); // let the show's own resize settle
+    QTest::qWait(ChartWindow::ClearDelayMs * 2); // let the show's own resize settle
     const QImage &bitmap = wykres->Graph->Bitmap();
     for (int w = 300; w <= 340; w += 10)
         wykres->resize(w, 250);

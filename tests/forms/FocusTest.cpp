@@ -4,8 +4,8 @@
 #include "WindowsFixture.h"
 
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/VariablesWindow.h"
 
 #include <QApplication>
 #include <QClipboard>

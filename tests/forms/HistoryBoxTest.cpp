@@ -2,8 +2,8 @@
 // Up and Down step from that entry, however many entries went in at the top since.
 #include "WindowsFixture.h"
 
-#include "forms/HistoryBox.h"
 #include "forms/CalculatorWindow.h"
+#include "forms/HistoryBox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -138,7 +138,7 @@ TEST_F(HistoryBoxTest, FunctionBoxAlike) {
 TEST_F(WindowsTest, EveryBoxTakesTheLongestText) {
     EXPECT_EQ(ziffa->ComboBoxExpression->lineEdit()->maxLength(), LongestText);
     EXPECT_EQ(ziffa->ComboBoxFun->lineEdit()->maxLength(), LongestText);
-    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+    for (int row = 0; row < VariablesWindow::RowCount; ++row) {
         EXPECT_EQ(variables->NameBox(row)->maxLength(), LongestText);
         EXPECT_EQ(variables->ValueBox(row)->maxLength(), LongestText);
     }

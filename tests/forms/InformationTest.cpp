@@ -55,7 +55,7 @@ const char *const ExpectedLines[] = {
 
 class InformationTest : public WindowsTest {
 protected:
-    void Open(const std::function<void(TFormInformacje &)> &inside) {
+    void Open(const std::function<void(InformationWindow &)> &inside) {
         WithModal([&] { QTest::mouseClick(ziffa->SpeedButton6, Qt::LeftButton); },
                   [&](QWidget &modal) {
                       ASSERT_EQ(&modal, FormInformacje);
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(InformationTest, ShowsTheHelpTextInAFixedPitchFont) {
-    Open([](TFormInformacje &window) {
+    Open([](InformationWindow &window) {
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Ziffa - Informacje"));
         EXPECT_TRUE(window.isModal());
         const QTextDocument &text = *window.Memo1->document();
@@ -88,7 +88,7 @@ TEST_F(InformationTest, ShowsTheHelpTextInAFixedPitchFont) {
 }
 
 TEST_F(InformationTest, IsCentredOnTheScreen) {
-    Open([](TFormInformacje &window) {
+    Open([](InformationWindow &window) {
         const QPoint screenCentre = window.screen()->geometry().center();
         EXPECT_LE((window.frameGeometry().center() - screenCentre).manhattanLength(), 40);
         window.close();
@@ -97,7 +97,7 @@ TEST_F(InformationTest, IsCentredOnTheScreen) {
 
 TEST_F(InformationTest, EnterAndEscapeCloseOnlyFromTheButton) {
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        Open([key](TFormInformacje &window) {
+        Open([key](InformationWindow &window) {
             Click(window, Qt::Key_Return);
             Click(window, Qt::Key_Escape);
             EXPECT_TRUE(window.isVisible()) << "the text keeps both keys";
@@ -110,7 +110,7 @@ TEST_F(InformationTest, EnterAndEscapeCloseOnlyFromTheButton) {
 }
 
 TEST_F(InformationTest, ResizingMovesTextAndButton) {
-    Open([](TFormInformacje &window) {
+    Open([](InformationWindow &window) {
         window.resize(811, 532);
         EXPECT_EQ(window.Memo1->geometry(), QRect(10, 10, 801, 481));
         const QRect button = window.Button1->geometry();
@@ -122,14 +122,14 @@ TEST_F(InformationTest, ResizingMovesTextAndButton) {
 }
 
 TEST_F(InformationTest, EachRequestMakesAFreshWindow) {
-    Open([](TFormInformacje &window) {
+    Open([](InformationWindow &window) {
         window.resize(700, 500);
         window.Memo1->moveCursor(QTextCursor::End);
         window.close();
     });
     WithModal([&] { Click(*ziffa, Qt::Key_F1); },
               [&](QWidget &modal) {
-                  auto &window = static_cast<TFormInformacje &>(modal);
+                  auto &window = static_cast<InformationWindow &>(modal);
                   EXPECT_EQ(window.size(), QSize(611, 432));
                   EXPECT_EQ(window.Memo1->textCursor().position(), 0);
                   window.close();
@@ -137,7 +137,7 @@ TEST_F(InformationTest, EachRequestMakesAFreshWindow) {
 }
 
 TEST_F(InformationTest, CalculatorTakesNoInputMeanwhile) {
-    Open([this](TFormInformacje &window) {
+    Open([this](InformationWindow &window) {
         ziffa->ComboBoxExpression->setEditText(QStringLiteral("1+1"));
         Click(*ziffa, Qt::Key_Return);
         EXPECT_EQ(ziffa->EditResult->text(), QString());

@@ -3,8 +3,8 @@
 #include "WindowsFixture.h"
 
 #include "forms/Bevel.h"
-#include "forms/FormLook.h"
 #include "forms/CalculatorWindow.h"
+#include "forms/FormLook.h"
 #include "forms/InformationWindow.h"
 #include "forms/VariablesWindow.h"
 
@@ -173,7 +173,7 @@ TEST_F(WindowsTest, VariablesWindowLayout) {
     EXPECT_EQ(variables->Bevel2->geometry(), QRect(58, 0, 6, 16));
     const QLabel *equals[] = {variables->Label3, variables->Label4, variables->Label5,
                               variables->Label6, variables->Label7};
-    for (int r = 0; r < TFormVariables::RowCount; ++r) {
+    for (int r = 0; r < VariablesWindow::RowCount; ++r) {
         EXPECT_EQ(variables->NameBox(r)->geometry(), QRect(5, 20 + 20 * r, 41, 19)) << r;
         EXPECT_EQ(variables->ValueBox(r)->geometry(), QRect(70, 20 + 20 * r, 86, 19)) << r;
         EXPECT_EQ(equals[r]->text(), QStringLiteral("="));
@@ -197,8 +197,8 @@ TEST_F(WindowsTest, VariablesWindowLayout) {
 // Every caption shows whole in its control with the fonts the project installs, the controls
 // staying in their design places.
 TEST_F(WindowsTest, EveryCaptionFitsItsControl) {
-    TFormInformacje information(ziffa.get());
-    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+    InformationWindow information(ziffa.get());
+    for (int row = 0; row < VariablesWindow::RowCount; ++row) {
         variables->NameBox(row)->setText(QStringLiteral("a%1").arg(row));
         variables->ValueBox(row)->setText(QStringLiteral("1"));
     }

@@ -1,9 +1,9 @@
 // The memory slots, the enabled states of their buttons, copy and reset.
 #include "WindowsFixture.h"
 
+#include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
 #include "forms/TextConvert.h"
-#include "forms/CalculatorWindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,7 +24,7 @@ std::string Cp(const char *utf8) {
 }
 
 // The enabled states of ">M1", "M1>", ">M2", "M2>", written as four characters: 1 enabled.
-std::string States(const TFormZiffa &form) {
+std::string States(const CalculatorWindow &form) {
     std::string s;
     for (const QToolButton *b :
          {form.SpeedButton2, form.SpeedButton3, form.SpeedButton4, form.SpeedButton5})
@@ -34,7 +34,7 @@ std::string States(const TFormZiffa &form) {
 
 struct Step {
     const char *what;
-    std::function<void(WindowsTest &, TFormZiffa &)> act;
+    std::function<void(WindowsTest &, CalculatorWindow &)> act;
     const char *states;
 };
 

@@ -4,11 +4,11 @@
 #include "WindowsFixture.h"
 
 #include "components/Graph3d.h"
+#include "forms/CalculatorWindow.h"
+#include "forms/ChartWindow.h"
 #include "forms/History.h"
 #include "forms/TextConvert.h"
-#include "forms/CalculatorWindow.h"
 #include "forms/VariablesWindow.h"
-#include "forms/ChartWindow.h"
 #include "forms/WindowGeometry.h"
 #include "settings/SettingsKeys.h"
 
@@ -102,7 +102,7 @@ protected:
     // Everything that the file carries, as it stands in the windows, one line for each window.
     std::string State() const {
         std::string boxes;
-        for (int row = 0; row < TFormVariables::RowCount; ++row)
+        for (int row = 0; row < VariablesWindow::RowCount; ++row)
             boxes += Quoted(variables->NameBox(row)->text()) + "=" +
                      Quoted(variables->ValueBox(row)->text()) + " ";
         const auto size = wykres->size();
@@ -112,7 +112,7 @@ protected:
                std::to_string(ziffa->SpeedButton7->isChecked()) + " " + boxes + "\nchart " +
                PlaceOf(*wykres) + " " + std::to_string(size.width()) + "x" +
                std::to_string(size.height()) + " state " +
-               std::to_string(ChartWindowStateToSetting(WindowStateOf(*wykres))) + " hidden " +
+               std::to_string(WindowShowStateToSetting(WindowStateOf(*wykres))) + " hidden " +
                std::to_string(wykres->isHidden()) + "\nfunctions " + ListOf(*ziffa->ComboBoxFun) +
                "\nexpressions " + ListOf(*ziffa->ComboBoxExpression) + "\nmemory " +
                Quoted(FromCp1250(ziffa->MemorySlot1)) + " " +
@@ -257,7 +257,7 @@ TEST_F(SettingsTest, SavedStateComesBack) {
     variables->move(10, 20);
     wykres->move(-50, 1000);
     wykres->resize(640, 480);
-    SetWindowStateOf(*wykres, ChartWindowState::Maximised); // for when it is next shown
+    SetWindowStateOf(*wykres, WindowShowState::Maximised); // for when it is next shown
     const std::string saved = State();
     EXPECT_EQ(saved.substr(0, saved.find('\n')), "calculator 300,40 width 530");
 
@@ -419,10 +419,10 @@ TEST_F(SettingsTest, MemorySlotOfBlanksStaysEmpty) {
 TEST_F(SettingsTest, ChartWindowTakesItsStateAndSizeWhileHidden) {
     const struct {
         const char *state;
-        ChartWindowState expected;
-    } rows[] = {{"0", ChartWindowState::Normal},    {"1", ChartWindowState::Minimised},
-                {"2", ChartWindowState::Maximised}, {"3", ChartWindowState::Normal},
-                {"-1", ChartWindowState::Normal},   {"max", ChartWindowState::Normal}};
+        WindowShowState expected;
+    } rows[] = {{"0", WindowShowState::Normal},    {"1", WindowShowState::Minimised},
+                {"2", WindowShowState::Maximised}, {"3", WindowShowState::Normal},
+                {"-1", WindowShowState::Normal},   {"max", WindowShowState::Normal}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.state);
         StartWith(std::string("[Chart]\nWidth=333\nHeight=222\nWindowsState=") + row.state + "\n");
@@ -432,7 +432,7 @@ TEST_F(SettingsTest, ChartWindowTakesItsStateAndSizeWhileHidden) {
         ExpectGraphFillsTheChartWindow();
         const std::string file = CloseAndRead();
         EXPECT_NE(file.find("\nWindowsState=" +
-                            std::to_string(ChartWindowStateToSetting(row.expected)) + "\n"),
+                            std::to_string(WindowShowStateToSetting(row.expected)) + "\n"),
                   std::string::npos);
     }
     // Shown, the window takes the state it was given.

@@ -2,8 +2,8 @@
 // "Zmienne" button, its keys, and showing and hiding.
 #include "WindowsFixture.h"
 
-#include "forms/TextConvert.h"
 #include "forms/CalculatorWindow.h"
+#include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
 #include "interpreter/Evaluator.h"
 
@@ -41,7 +41,7 @@ class VariableRows : public WindowsTest, public testing::WithParamInterface<Rows
 TEST_P(VariableRows, BecomeThePackedVariables) {
     const RowsCase &c = GetParam();
     ExprDecimalSeparator = c.separator;
-    for (int row = 0; row < TFormVariables::RowCount; ++row) {
+    for (int row = 0; row < VariablesWindow::RowCount; ++row) {
         variables->NameBox(row)->setText(QString::fromUtf8(c.texts[2 * row]));
         variables->ValueBox(row)->setText(QString::fromUtf8(c.texts[2 * row + 1]));
     }

@@ -1,8 +1,8 @@
 #include "WindowsFixture.h"
 
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/VariablesWindow.h"
 #include "interpreter/Evaluator.h"
 
 #include <QApplication>
@@ -34,13 +34,13 @@ QString WindowsTest::SettingsFile() const {
 
 void WindowsTest::CreateWindows(const QStringList &commandLine) {
     DestroyWindows();
-    ziffa = std::make_unique<TFormZiffa>(commandLine);
+    ziffa = std::make_unique<CalculatorWindow>(commandLine);
     // The calculator window set the separator of the locale; the tests use a full stop unless
     // they say otherwise.
     localeSeparator = ExprDecimalSeparator;
     ExprDecimalSeparator = '.';
-    variables = std::make_unique<TFormVariables>();
-    wykres = std::make_unique<TFormWykres>();
+    variables = std::make_unique<VariablesWindow>();
+    wykres = std::make_unique<ChartWindow>();
     ziffa->show();
     if (ziffa->isVisible()) {
         ASSERT_TRUE(QTest::qWaitForWindowActive(ziffa.get()));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "forms/Reporter.h"
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/Reporter.h"
+#include "forms/VariablesWindow.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -82,9 +82,9 @@ protected:
 
     RecordingReporter reporter;
     char localeSeparator = '.'; // what the calculator window read from the locale
-    std::unique_ptr<TFormZiffa> ziffa;
-    std::unique_ptr<TFormVariables> variables;
-    std::unique_ptr<TFormWykres> wykres;
+    std::unique_ptr<CalculatorWindow> ziffa;
+    std::unique_ptr<VariablesWindow> variables;
+    std::unique_ptr<ChartWindow> wykres;
 
 private:
     void Watch();

@@ -1,10 +1,10 @@
 // The windowed program's start and end: the windows in their order, the end when the calculator
 // window closes, and the report of an exception at start-up.
-#include "gui/Application.h"
-#include "forms/Reporter.h"
 #include "forms/CalculatorWindow.h"
-#include "forms/VariablesWindow.h"
 #include "forms/ChartWindow.h"
+#include "forms/Reporter.h"
+#include "forms/VariablesWindow.h"
+#include "gui/Application.h"
 #include "interpreter/Evaluator.h"
 
 #include <QApplication>

@@ -257,16 +257,16 @@ TEST(History, EntriesLoseSurroundingBlanksThroughTheFile) {
               (History{{"1+1", "2 + 2"}, "3"}));
 }
 
-TEST(ChartWindowState, OnlyZeroOneTwoMeanSomething) {
-    const std::vector<std::pair<int, ChartWindowState>> cases = {
-        {0, ChartWindowState::Normal},    {1, ChartWindowState::Minimised},
-        {2, ChartWindowState::Maximised}, {3, ChartWindowState::Normal},
-        {-1, ChartWindowState::Normal},   {INT_MAX, ChartWindowState::Normal},
+TEST(WindowShowState, OnlyZeroOneTwoMeanSomething) {
+    const std::vector<std::pair<int, WindowShowState>> cases = {
+        {0, WindowShowState::Normal},    {1, WindowShowState::Minimised},
+        {2, WindowShowState::Maximised}, {3, WindowShowState::Normal},
+        {-1, WindowShowState::Normal},   {INT_MAX, WindowShowState::Normal},
     };
     for (const auto &[value, state] : cases) {
-        EXPECT_EQ(ChartWindowStateFromSetting(value), state) << value;
+        EXPECT_EQ(WindowShowStateFromSetting(value), state) << value;
     }
-    EXPECT_EQ(ChartWindowStateToSetting(ChartWindowState::Maximised), 2);
+    EXPECT_EQ(WindowShowStateToSetting(WindowShowState::Maximised), 2);
 }
 
 } // namespace

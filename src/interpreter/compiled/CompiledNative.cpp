@@ -1,7 +1,7 @@
 #include "interpreter/compiled/CompiledNative.h"
 
-#include "interpreter/compiled/CompiledPower.h"
 #include "interpreter/Tables.h"
+#include "interpreter/compiled/CompiledPower.h"
 
 #include <algorithm>
 #include <cmath>

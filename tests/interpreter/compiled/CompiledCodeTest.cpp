@@ -4,8 +4,8 @@
 #include "Differential.h"
 #include "Support.h"
 
-#include "interpreter/compiled/Compiled.h"
 #include "interpreter/NumberText.h"
+#include "interpreter/compiled/Compiled.h"
 
 #include <climits>
 #include <gtest/gtest.h>
