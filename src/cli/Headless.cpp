@@ -5,9 +5,9 @@
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
-#include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"
 #include "interpreter/Tables.h"
+#include "interpreter/Variables.h"
 #include "system/ErrnoText.h"
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -23,37 +24,19 @@ namespace ziffa {
 
 namespace {
 
-constexpr std::size_t kMaxVariables = 5;
-
-// The variables given by --var rows, built like the rows of the variables window: each row is
-// trimmed, and a row with an empty name, an empty value or a value that doesn't convert is left
-// out, so the valid rows are packed to the front.
-struct Variables {
-    std::array<std::string, kMaxVariables> names;
-    std::array<double, kMaxVariables> values{};
-    int count = 0;
-};
-
-Variables BuildVariables(const std::vector<std::string> &rows, char separator) {
-    Variables vars;
+// The variables of the --var rows (UTF-8 "NAZWA=WARTOŚĆ"), as the variables window builds them
+// from its rows.
+Variables VariablesOfRows(const std::vector<std::string> &rows, char separator) {
+    std::vector<std::string> texts;
+    std::vector<VariableRow> split;
+    texts.reserve(rows.size());
     for (const std::string &row : rows) {
-        const std::string text = Utf8ToCp1250(row);
+        const std::string_view text = texts.emplace_back(Utf8ToCp1250(row));
         const std::size_t eq = text.find('=');
-        const std::string_view name =
-            TrimBlanks(std::string_view(text).substr(0, std::min(eq, text.size())));
-        const std::string_view value = eq == std::string::npos
-                                           ? std::string_view()
-                                           : TrimBlanks(std::string_view(text).substr(eq + 1));
-        if (name.empty() || value.empty())
-            continue;
-        const auto number = ConvertRegionalNumber(value, separator);
-        if (!number)
-            continue;
-        vars.names[static_cast<std::size_t>(vars.count)] = std::string(name);
-        vars.values[static_cast<std::size_t>(vars.count)] = *number;
-        ++vars.count;
+        split.push_back({text.substr(0, eq),
+                         eq == std::string_view::npos ? std::string_view() : text.substr(eq + 1)});
     }
-    return vars;
+    return BuildVariables(split, separator);
 }
 
 // "znak", "znaki" or "znaków": the form of the word that follows a count in Polish.
@@ -309,7 +292,7 @@ int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in
         output.Write(HeadlessUsage());
     } else {
         ExprDecimalSeparator = decimalSeparator;
-        const Variables vars = BuildVariables(options.variableRows, decimalSeparator);
+        const Variables vars = VariablesOfRows(options.variableRows, decimalSeparator);
         Answers answers(vars, output, err);
         if (*options.expression == "-") {
             status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
