@@ -1,12 +1,14 @@
 #include "cli/Headless.h"
 
+#include "cli/ExceptionText.h"
+#include "cli/FaultEcho.h"
 #include "cli/FdOutput.h"
 #include "cli/LineReader.h"
+#include "cli/Usage.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/ResultFormat.h"
-#include "interpreter/Tables.h"
 #include "interpreter/Variables.h"
 #include "system/ErrnoText.h"
 
@@ -96,7 +98,7 @@ public:
 
     // Evaluates one UTF-8 expression line, which is turned into the normalised text in place.
     // Returns the line's exit status.
-    int Evaluate(std::string &line) {
+    ExitStatus Evaluate(std::string &line) {
         try {
             if (!IsAscii(line))
                 line = Utf8ToCp1250(line);
@@ -109,11 +111,11 @@ public:
                 return Fault(line, code, position);
             out_.Write(FormatResultValue(value));
             out_.Write('\n');
-            return StatusOk;
+            return ExitStatus::Ok;
         } catch (const FloatFault &fault) {
             out_.Write('\n');
             err_ << "ziffa: " << ExceptionText(fault) << '\n';
-            return StatusFloatFault;
+            return ExitStatus::FloatFault;
         } catch (const std::bad_alloc &) {
             return OutOfMemory(line);
         } catch (const std::length_error &) {
@@ -122,50 +124,34 @@ public:
     }
 
     // A line that memory couldn't hold, or whose evaluation it couldn't hold.
-    int OutOfMemory(std::string &line) {
+    ExitStatus OutOfMemory(std::string &line) {
         line.clear();
         line.shrink_to_fit();
         out_.Write("BŁĄD: Za mało pamięci\n");
         err_ << "ziffa: za mało pamięci na wyrażenie\n";
-        return StatusFloatFault;
+        return ExitStatus::FloatFault;
     }
 
-    int TooLong(std::size_t limit) {
+    ExitStatus TooLong(std::size_t limit) {
         out_.Write("BŁĄD: Wyrażenie zbyt długie\n");
         err_ << "ziffa: wyrażenie jest dłuższe niż " << limit << ' ' << Characters(limit) << '\n';
-        return StatusFault;
+        return ExitStatus::Fault;
     }
 
 private:
     // The expression with a caret under the fault on err, then the message on standard output
     // (last, so that a lack of memory on the way leaves the line to OutOfMemory alone).
-    int Fault(const std::string &text, int code, int position) {
-        // Windows-1250 has one byte a character, so the text converts piece by piece.
-        constexpr std::size_t kPiece = 64 * 1024;
-        for (std::size_t at = 0; at < text.size(); at += kPiece) {
-            const std::string_view piece = std::string_view(text).substr(at, kPiece);
-            if (IsAscii(piece))
-                err_ << piece;
-            else
-                err_ << Cp1250ToUtf8(piece);
-        }
-        err_ << '\n';
-        const std::string spaces(4096, ' ');
-        for (std::size_t left = static_cast<std::size_t>(std::max(position, 0)); left > 0;) {
-            const std::size_t n = std::min(left, spaces.size());
-            err_.write(spaces.data(), static_cast<std::streamsize>(n));
-            left -= n;
-        }
-        err_ << "^\n";
+    ExitStatus Fault(const std::string &text, int code, int position) {
+        EchoWithCaret(err_, text, position);
         out_.Write(Message(code));
-        return StatusFault;
+        return ExitStatus::Fault;
     }
 
-    // "BŁĄD: " and the message of a code, as UTF-8, converted once.
+    // The line of a code's message, converted once.
     const std::string &Message(int code) {
         std::string &m = messages_[static_cast<std::size_t>(std::clamp(code, 0, 16))];
         if (m.empty())
-            m = "BŁĄD: " + Cp1250ToUtf8(ErrorMessage(code)) + '\n';
+            m = FaultLine(code);
         return m;
     }
 
@@ -175,21 +161,21 @@ private:
     std::array<std::string, 17> messages_;
 };
 
-int ReportWriteFailure(const FdOutput &out, std::ostream &err) {
+ExitStatus ReportWriteFailure(const FdOutput &out, std::ostream &err) {
     err << "ziffa: nie można zapisać standardowego wyjścia: " << ErrnoText(out.Error()) << '\n';
-    return StatusIoError;
+    return ExitStatus::IoError;
 }
 
 // One expression a line from in, until its end.
 // On a terminal each answer shows at once; otherwise answers are flushed before a read may wait,
 // so a program that talks to this one line by line gets them too.
-int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ostream &err,
-                std::size_t maxLineLength) {
+ExitStatus AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ostream &err,
+                       std::size_t maxLineLength) {
     LineReader reader(in, maxLineLength, [&out] { out.Flush(); });
     std::string line;
-    int worst = StatusOk;
+    ExitStatus worst = ExitStatus::Ok;
     while (!out.Failed()) {
-        int status = StatusOk;
+        ExitStatus status = ExitStatus::Ok;
         switch (reader.Next(line)) {
         case LineReader::Status::End:
             return worst;
@@ -197,7 +183,7 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
             out.Flush();
             err << "ziffa: nie można odczytać standardowego wejścia: " << ErrnoText(reader.Error())
                 << '\n';
-            return StatusIoError;
+            return ExitStatus::IoError;
         case LineReader::Status::TooLong:
             status = answers.TooLong(maxLineLength);
             break;
@@ -217,53 +203,6 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
 
 } // namespace
 
-std::string HeadlessUsage() {
-    return "Użycie:\n"
-           "  ziffa [--chart] [WYRAŻENIE]             uruchamia kalkulator i oblicza\n"
-           "                                          WYRAŻENIE; --chart pokazuje przycisk\n"
-           "                                          \"Wykres\" (F6)\n"
-           "  ziffa --eval WYRAŻENIE [--var NAZWA=WARTOŚĆ]...\n"
-           "                                          wypisuje wartość WYRAŻENIA\n"
-           "  ziffa --eval - [--var NAZWA=WARTOŚĆ]...\n"
-           "                                          oblicza po jednym wyrażeniu z każdego\n"
-           "                                          wiersza standardowego wejścia\n"
-           "  ziffa --plot FUNKCJA --output PLIK.png [--size SZERxWYS] [--points PLIK]\n"
-           "                                          rysuje bez ekranu powierzchnię funkcji\n"
-           "                                          x i y w pliku PNG (domyślny rozmiar\n"
-           "                                          556x424); --points rysuje zamiast niej\n"
-           "                                          trójki liczb z pliku (FUNKCJĘ można\n"
-           "                                          wtedy pominąć)\n"
-           "  ziffa --help                            wypisuje ten tekst\n"
-           "\n"
-           "Najwyżej pięć opcji --var określa zmienne, tak jak wiersze okna zmiennych.\n"
-           "Separatorem dziesiętnym jest separator ustawień regionalnych (LC_ALL,\n"
-           "LC_NUMERIC, LANG) według danych locale biblioteki C; \".\" tam, gdzie tych\n"
-           "ustawień nie zainstalowano.\n"
-           "\n"
-           "Kod zakończenia:\n"
-           "  0   sukces; wartości, które daje biblioteka matematyczna, takie jak INF\n"
-           "      (10^4000) i NAN (asin(-2)), są wynikami\n"
-           "  1   błąd w wyrażeniu (komunikat na standardowym wyjściu, a wyrażenie i znak ^\n"
-           "      pod miejscem błędu na standardowym wyjściu błędów), wiersz za długi do\n"
-           "      obliczenia, plik punktów, którego nie można otworzyć, lub obraz, którego\n"
-           "      nie można zapisać\n"
-           "  2   własna arytmetyka interpretera przekroczyła zakres liczb lub wykonała\n"
-           "      niedozwoloną operację (!(1755), 10^4000-10^4000) albo zabrakło pamięci\n"
-           "      na wiersz\n"
-           "  64  błędne użycie\n"
-           "  72  brak biblioteki okien (okna i obrazy) albo nie można jej wczytać\n"
-           "  74  nie można zapisać standardowego wyjścia lub odczytać standardowego wejścia\n"
-           "Przy --eval - kodem zakończenia jest najwyższy z kodów wszystkich wierszy.\n";
-}
-
-std::string ExceptionText(const std::exception &e) {
-    if (dynamic_cast<const FloatFault *>(&e) != nullptr)
-        return e.what();
-    if (dynamic_cast<const std::bad_alloc *>(&e) != nullptr)
-        return "za mało pamięci";
-    return std::string("nieoczekiwany błąd: ") + e.what();
-}
-
 bool IsHeadlessCommandLine(std::span<const std::string> args) {
     return !args.empty() && args[0].starts_with("--") && args[0] != "--chart";
 }
@@ -277,19 +216,18 @@ bool NeedsWindowLibrary(std::span<const std::string> args) {
     return !IsHeadlessCommandLine(args) || IsPictureCommandLine(args);
 }
 
-int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in, int out,
-                std::ostream &err, std::size_t maxLineLength) {
+ExitStatus RunHeadless(std::span<const std::string> args, char decimalSeparator, int in, int out,
+                       std::ostream &err, std::size_t maxLineLength) {
     Options options;
     try {
         options = Parse(args);
     } catch (const UsageError &e) {
-        err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
-        return StatusUsage;
+        return ReportUsageError(e.message, err);
     }
     FdOutput output(out);
-    int status = StatusOk;
+    ExitStatus status = ExitStatus::Ok;
     if (options.help) {
-        output.Write(HeadlessUsage());
+        output.Write(UsageText());
     } else {
         ExprDecimalSeparator = decimalSeparator;
         const Variables vars = VariablesOfRows(options.variableRows, decimalSeparator);

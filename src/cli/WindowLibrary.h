@@ -18,9 +18,6 @@ namespace ziffa {
 using WindowLibraryEntry = int (*)(int argc, char **argv, const char *executable);
 inline constexpr const char *kWindowLibraryEntryName = "ziffa_window_main";
 
-// The exit status when the library is missing or can't be loaded (EX_OSFILE).
-inline constexpr int kStatusNoWindowLibrary = 72;
-
 // The path of the running executable: /proc/self/exe, or else the name it was started by, made
 // absolute. Empty when neither can be found.
 std::filesystem::path ExecutablePath();
@@ -30,7 +27,7 @@ std::filesystem::path ExecutablePath();
 std::vector<std::filesystem::path> WindowLibraryCandidates(const std::filesystem::path &executable);
 
 // Loads the window library and runs its entry with the command line. When the library is missing
-// or can't be loaded, says so on err and returns kStatusNoWindowLibrary.
+// or can't be loaded, says so on err and returns ExitStatus::NoWindowLibrary's code.
 int RunWindowLibrary(int argc, char **argv, std::ostream &err);
 
 } // namespace ziffa

@@ -14,6 +14,6 @@ int main(int argc, char *argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (ziffa::NeedsWindowLibrary(args))
         return ziffa::RunWindowLibrary(argc, argv, std::cerr);
-    return ziffa::RunHeadless(args, ziffa::LocaleDecimalSeparator(), STDIN_FILENO, STDOUT_FILENO,
-                              std::cerr);
+    return ziffa::ExitCode(ziffa::RunHeadless(args, ziffa::LocaleDecimalSeparator(), STDIN_FILENO,
+                                              STDOUT_FILENO, std::cerr));
 }

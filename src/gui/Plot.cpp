@@ -1,13 +1,14 @@
 #include "gui/Plot.h"
 
-#include "cli/Headless.h"
+#include "cli/ExceptionText.h"
+#include "cli/FaultEcho.h"
+#include "cli/Usage.h"
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
 #include "forms/ChartLook.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
-#include "interpreter/Tables.h"
 #include "system/ErrnoText.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QImage>
 #include <QString>
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -106,7 +106,7 @@ PlotOptions ParsePlot(std::span<const std::string> args) {
     return options;
 }
 
-int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
+ExitStatus Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
     TGraph3D graph;
     graph.resize(options.width, options.height);
     ApplyChartLook(graph);
@@ -117,20 +117,15 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
             const std::string why = WhyNotReadable(*options.points);
             err << "ziffa: nie można otworzyć pliku punktów \"" << *options.points << '"'
                 << (why.empty() ? "" : ": ") << why << '\n';
-            return StatusFault;
+            return ExitStatus::Fault;
         }
     } else {
         const std::string text = NormalizeExpression(Utf8ToCp1250(*options.function));
         const int code = graph.g3D_drawfromfunction(text);
         if (code != 0) {
-            out << Cp1250ToUtf8("B\xA3\xA5"
-                                "D: ")
-                << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
-            err << Cp1250ToUtf8(text) << '\n'
-                << std::string(static_cast<std::size_t>(std::max(graph.g3D_errorposition(), 0)),
-                               ' ')
-                << "^\n";
-            return StatusFault;
+            out << FaultLine(code);
+            EchoWithCaret(err, text, graph.g3D_errorposition());
+            return ExitStatus::Fault;
         }
     }
     // The name comes as the file system spells it; Qt takes it back to those bytes.
@@ -139,21 +134,20 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
     if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
         err << "ziffa: nie można zapisać pliku \"" << *options.output
             << "\": " << reason.toStdString() << '\n';
-        return StatusFault;
+        return ExitStatus::Fault;
     }
-    return StatusOk;
+    return ExitStatus::Ok;
 }
 
 } // namespace
 
-int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
-            std::ostream &out, std::ostream &err) {
+ExitStatus RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
+                   std::ostream &out, std::ostream &err) {
     PlotOptions options;
     try {
         options = ParsePlot(args);
     } catch (const PlotUsageError &e) {
-        err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
-        return StatusUsage;
+        return ReportUsageError(e.message, err);
     }
     // A picture needs no display: Qt's offscreen platform draws the same pixels.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -164,7 +158,7 @@ int RunPlot(int &argc, char **argv, std::span<const std::string> args, char deci
         return Draw(options, out, err);
     } catch (const FloatFault &fault) {
         err << "ziffa: " << ExceptionText(fault) << '\n';
-        return StatusFloatFault;
+        return ExitStatus::FloatFault;
     }
 }
 

@@ -1,5 +1,7 @@
 // The entry of the window library, the one symbol it exports: the windowed program, or a picture
 // drawn without a display.
+#include "cli/ExceptionText.h"
+#include "cli/ExitStatus.h"
 #include "cli/Headless.h"
 #include "cli/WindowLibrary.h"
 #include "gui/Application.h"
@@ -19,7 +21,7 @@ namespace {
 
 // Standard output after a picture: what couldn't be written is reported like a failed write in
 // the headless modes.
-int FinishStandardOutput(int status) {
+ziffa::ExitStatus FinishStandardOutput(ziffa::ExitStatus status) {
     // The first failing flush, of the stream or of stdio beneath it, leaves the reason in errno.
     errno = 0;
     std::cout.flush();
@@ -29,7 +31,7 @@ int FinishStandardOutput(int status) {
         return status;
     std::cerr << "ziffa: nie można zapisać standardowego wyjścia"
               << (error != 0 ? ": " + ziffa::ErrnoText(error) : std::string()) << '\n';
-    return ziffa::StatusIoError;
+    return ziffa::ExitStatus::IoError;
 }
 
 } // namespace
@@ -50,13 +52,13 @@ extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc
             // Standard output is written out once, at the end, where a failure is caught with
             // its reason; standard error, tied to it, would flush it early and lose the reason.
             std::cerr.tie(nullptr);
-            return FinishStandardOutput(ziffa::RunPlot(argc, arguments.data(), args,
-                                                       ziffa::LocaleDecimalSeparator(), std::cout,
-                                                       std::cerr));
+            return ziffa::ExitCode(FinishStandardOutput(
+                ziffa::RunPlot(argc, arguments.data(), args, ziffa::LocaleDecimalSeparator(),
+                               std::cout, std::cerr)));
         }
         return ziffa::RunApplication(argc, arguments.data());
     } catch (const std::exception &e) {
         std::cerr << "ziffa: " << ziffa::ExceptionText(e) << '\n';
-        return 70; // EX_SOFTWARE
+        return ziffa::ExitCode(ziffa::ExitStatus::Software);
     }
 }

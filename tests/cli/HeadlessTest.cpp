@@ -1,4 +1,5 @@
 #include "cli/Headless.h"
+#include "cli/Usage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,8 +67,8 @@ Outcome Headless(std::vector<std::string> args, char separator = '.', const std:
     const Fd in(MemoryFile(input));
     const Fd out(MemoryFile({}));
     std::ostringstream err;
-    const int status = RunHeadless(args, separator, in.get(), out.get(), err, maxLineLength);
-    return Outcome{status, ReadAll(out.get()), err.str()};
+    const ExitStatus status = RunHeadless(args, separator, in.get(), out.get(), err, maxLineLength);
+    return Outcome{ExitCode(status), ReadAll(out.get()), err.str()};
 }
 
 struct EvalCase {
@@ -228,7 +229,7 @@ TEST(Headless, AnswersComeBeforeTheNextLineIsAwaited) {
     std::ostringstream err;
     int status = -1;
     std::thread ziffa([&] {
-        status = RunHeadless({{"--eval", "-"}}, '.', inRead.get(), outWrite.get(), err);
+        status = ExitCode(RunHeadless({{"--eval", "-"}}, '.', inRead.get(), outWrite.get(), err));
         outWrite.Close();
     });
     ASSERT_EQ(::write(inWrite.get(), "1+1\n", 4), 4);
@@ -251,7 +252,7 @@ TEST_P(Usage, IsAnError) {
     const Outcome r = Headless(GetParam().args);
     EXPECT_EQ(r.status, 64);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(r.err, "ziffa: " + GetParam().message + "\n\n" + HeadlessUsage());
+    EXPECT_EQ(r.err, "ziffa: " + GetParam().message + "\n\n" + UsageText());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -276,7 +277,7 @@ std::size_t Columns(std::string_view line) {
 TEST(Headless, Help) {
     const Outcome r = Headless({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, HeadlessUsage());
+    EXPECT_EQ(r.out, UsageText());
     EXPECT_EQ(r.out.rfind("Użycie:\n", 0), 0u);
     for (const char *words :
          {"--eval WYRAŻENIE", "--var NAZWA=WARTOŚĆ", "--plot FUNKCJA", "--output PLIK.png",
