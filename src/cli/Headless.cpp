@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <array>
 #include <new>
-#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string_view>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace ziffa {
@@ -50,43 +50,6 @@ const char *Characters(std::size_t count) {
     if (ones >= 2 && ones <= 4 && (tens < 12 || tens > 14))
         return "znaki";
     return "znaków";
-}
-
-struct Options {
-    std::optional<std::string> expression; // "-" reads standard input
-    std::vector<std::string> variableRows;
-    bool help = false;
-};
-
-struct UsageError {
-    std::string message;
-};
-
-Options Parse(std::span<const std::string> args) {
-    Options options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--help" || a == "-h") {
-            options.help = true;
-        } else if (a == "--eval") {
-            if (i + 1 >= args.size())
-                throw UsageError{"--eval wymaga wyrażenia"};
-            if (options.expression)
-                throw UsageError{"opcję --eval podano dwa razy"};
-            options.expression = args[++i];
-        } else if (a == "--var") {
-            if (i + 1 >= args.size())
-                throw UsageError{"--var wymaga argumentu NAZWA=WARTOŚĆ"};
-            if (options.variableRows.size() == kMaxVariables)
-                throw UsageError{"można podać najwyżej pięć opcji --var"};
-            options.variableRows.push_back(args[++i]);
-        } else {
-            throw UsageError{"nieznany argument: " + a};
-        }
-    }
-    if (!options.help && !options.expression)
-        throw UsageError{"brak opcji --eval"};
-    return options;
 }
 
 // The answers of one run: the results on standard output, the faults' details on err. Each input
@@ -203,42 +166,25 @@ ExitStatus AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, s
 
 } // namespace
 
-bool IsHeadlessCommandLine(std::span<const std::string> args) {
-    return !args.empty() && args[0].starts_with("--") && args[0] != "--chart";
-}
-
-bool IsPictureCommandLine(std::span<const std::string> args) {
-    return std::any_of(args.begin(), args.end(),
-                       [](const std::string &a) { return a == "--plot" || a == "--points"; });
-}
-
-bool NeedsWindowLibrary(std::span<const std::string> args) {
-    return !IsHeadlessCommandLine(args) || IsPictureCommandLine(args);
-}
-
-ExitStatus RunHeadless(std::span<const std::string> args, char decimalSeparator, int in, int out,
+ExitStatus RunHeadless(CommandLine commandLine, char decimalSeparator, int in, int out,
                        std::ostream &err, std::size_t maxLineLength) {
-    Options options;
-    try {
-        options = Parse(args);
-    } catch (const UsageError &e) {
-        return ReportUsageError(e.message, err);
-    }
+    if (const auto *usage = std::get_if<UsageError>(&commandLine))
+        return ReportUsageError(usage->message, err);
     FdOutput output(out);
     ExitStatus status = ExitStatus::Ok;
-    if (options.help) {
+    if (std::holds_alternative<HelpCommand>(commandLine)) {
         output.Write(UsageText());
     } else {
+        EvaluateCommand &command = std::get<EvaluateCommand>(commandLine);
         ExprDecimalSeparator = decimalSeparator;
-        const Variables vars = VariablesOfRows(options.variableRows, decimalSeparator);
+        const Variables vars = VariablesOfRows(command.variableRows, decimalSeparator);
         Answers answers(vars, output, err);
-        if (*options.expression == "-") {
+        if (command.expression == "-") {
             status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
-        } else if (options.expression->size() > maxLineLength) {
+        } else if (command.expression.size() > maxLineLength) {
             status = answers.TooLong(maxLineLength);
         } else {
-            std::string line = std::move(*options.expression);
-            status = answers.Evaluate(line);
+            status = answers.Evaluate(command.expression);
         }
     }
     if (!output.Flush())

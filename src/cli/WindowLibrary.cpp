@@ -38,7 +38,7 @@ std::vector<fs::path> WindowLibraryCandidates(const fs::path &executable) {
             (folder / ZIFFA_WINDOW_LIBRARY_DIR / ZIFFA_WINDOW_LIBRARY_FILE).lexically_normal()};
 }
 
-int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
+int RunWindowLibrary(int argc, char **argv, const CommandLine &commandLine, std::ostream &err) {
     const fs::path executable = ExecutablePath();
     if (executable.empty()) {
         err << "ziffa: nie można ustalić ścieżki programu, a więc i jego biblioteki okien\n";
@@ -67,7 +67,7 @@ int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
             return ExitCode(ExitStatus::NoWindowLibrary);
         }
         // The library stays loaded until the process ends: Qt's own exit handlers live in it.
-        return entry(argc, argv, executable.c_str());
+        return entry(argc, argv, executable.c_str(), commandLine);
     }
     err << "ziffa: brak biblioteki okien; okna i obrazy potrzebują pliku \""
         << candidates.back().native() << "\"\n";

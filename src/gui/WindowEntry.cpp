@@ -2,7 +2,6 @@
 // drawn without a display.
 #include "cli/ExceptionText.h"
 #include "cli/ExitStatus.h"
-#include "cli/Headless.h"
 #include "cli/WindowLibrary.h"
 #include "gui/Application.h"
 #include "gui/Plot.h"
@@ -15,6 +14,7 @@
 #include <iostream>
 #include <string>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -36,8 +36,9 @@ ziffa::ExitStatus FinishStandardOutput(ziffa::ExitStatus status) {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc, char **argv,
-                                                                        const char *executable) {
+extern "C" __attribute__((visibility("default"))) int
+ziffa_window_main(int argc, char **argv, const char *executable,
+                  const ziffa::CommandLine &commandLine) {
     static_assert(std::is_same_v<decltype(&ziffa_window_main), ziffa::WindowLibraryEntry>);
     try {
         // Qt names the program after /proc/self/exe, or after argv[0] where /proc is missing:
@@ -47,13 +48,12 @@ extern "C" __attribute__((visibility("default"))) int ziffa_window_main(int argc
         if (!program.empty() && !arguments.empty())
             arguments[0] = program.data();
         arguments.push_back(nullptr);
-        const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        if (ziffa::IsPictureCommandLine(args)) {
+        if (const auto *picture = std::get_if<ziffa::PictureCommand>(&commandLine)) {
             // Standard output is written out once, at the end, where a failure is caught with
             // its reason; standard error, tied to it, would flush it early and lose the reason.
             std::cerr.tie(nullptr);
             return ziffa::ExitCode(FinishStandardOutput(
-                ziffa::RunPlot(argc, arguments.data(), args, ziffa::LocaleDecimalSeparator(),
+                ziffa::RunPlot(argc, arguments.data(), *picture, ziffa::LocaleDecimalSeparator(),
                                std::cout, std::cerr)));
         }
         return ziffa::RunApplication(argc, arguments.data());
