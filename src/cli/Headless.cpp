@@ -1,59 +1,44 @@
 #include "cli/Headless.h"
 
+#include "cli/ExceptionText.h"
+#include "cli/FaultEcho.h"
 #include "cli/FdOutput.h"
 #include "cli/LineReader.h"
+#include "cli/Usage.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
-#include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"
-#include "interpreter/Tables.h"
+#include "interpreter/Variables.h"
 #include "system/ErrnoText.h"
 
 #include <algorithm>
 #include <array>
 #include <new>
-#include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <string_view>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace ziffa {
 
 namespace {
 
-constexpr std::size_t kMaxVariables = 5;
-
-// The variables given by --var rows, built like the rows of the variables window: each row is
-// trimmed, and a row with an empty name, an empty value or a value that doesn't convert is left
-// out, so the valid rows are packed to the front.
-struct Variables {
-    std::array<std::string, kMaxVariables> names;
-    std::array<double, kMaxVariables> values{};
-    int count = 0;
-};
-
-Variables BuildVariables(const std::vector<std::string> &rows, char separator) {
-    Variables vars;
+// The variables of the --var rows (UTF-8 "NAZWA=WARTOŚĆ"), as the variables window builds them
+// from its rows.
+Variables VariablesOfRows(const std::vector<std::string> &rows, char separator) {
+    std::vector<std::string> texts;
+    std::vector<VariableRow> split;
+    texts.reserve(rows.size());
     for (const std::string &row : rows) {
-        const std::string text = Utf8ToCp1250(row);
+        const std::string_view text = texts.emplace_back(Utf8ToCp1250(row));
         const std::size_t eq = text.find('=');
-        const std::string_view name =
-            TrimBlanks(std::string_view(text).substr(0, std::min(eq, text.size())));
-        const std::string_view value = eq == std::string::npos
-                                           ? std::string_view()
-                                           : TrimBlanks(std::string_view(text).substr(eq + 1));
-        if (name.empty() || value.empty())
-            continue;
-        const auto number = ConvertRegionalNumber(value, separator);
-        if (!number)
-            continue;
-        vars.names[static_cast<std::size_t>(vars.count)] = std::string(name);
-        vars.values[static_cast<std::size_t>(vars.count)] = *number;
-        ++vars.count;
+        split.push_back({text.substr(0, eq),
+                         eq == std::string_view::npos ? std::string_view() : text.substr(eq + 1)});
     }
-    return vars;
+    return BuildVariables(split, separator);
 }
 
 // "znak", "znaki" or "znaków": the form of the word that follows a count in Polish.
@@ -67,43 +52,6 @@ const char *Characters(std::size_t count) {
     return "znaków";
 }
 
-struct Options {
-    std::optional<std::string> expression; // "-" reads standard input
-    std::vector<std::string> variableRows;
-    bool help = false;
-};
-
-struct UsageError {
-    std::string message;
-};
-
-Options Parse(std::span<const std::string> args) {
-    Options options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--help" || a == "-h") {
-            options.help = true;
-        } else if (a == "--eval") {
-            if (i + 1 >= args.size())
-                throw UsageError{"--eval wymaga wyrażenia"};
-            if (options.expression)
-                throw UsageError{"opcję --eval podano dwa razy"};
-            options.expression = args[++i];
-        } else if (a == "--var") {
-            if (i + 1 >= args.size())
-                throw UsageError{"--var wymaga argumentu NAZWA=WARTOŚĆ"};
-            if (options.variableRows.size() == kMaxVariables)
-                throw UsageError{"można podać najwyżej pięć opcji --var"};
-            options.variableRows.push_back(args[++i]);
-        } else {
-            throw UsageError{"nieznany argument: " + a};
-        }
-    }
-    if (!options.help && !options.expression)
-        throw UsageError{"brak opcji --eval"};
-    return options;
-}
-
 // The answers of one run: the results on standard output, the faults' details on err. Each input
 // line gets exactly one output line, so outputs stay aligned with inputs.
 class Answers {
@@ -113,7 +61,7 @@ public:
 
     // Evaluates one UTF-8 expression line, which is turned into the normalised text in place.
     // Returns the line's exit status.
-    int Evaluate(std::string &line) {
+    ExitStatus Evaluate(std::string &line) {
         try {
             if (!IsAscii(line))
                 line = Utf8ToCp1250(line);
@@ -126,11 +74,11 @@ public:
                 return Fault(line, code, position);
             out_.Write(FormatResultValue(value));
             out_.Write('\n');
-            return StatusOk;
+            return ExitStatus::Ok;
         } catch (const FloatFault &fault) {
             out_.Write('\n');
             err_ << "ziffa: " << ExceptionText(fault) << '\n';
-            return StatusFloatFault;
+            return ExitStatus::FloatFault;
         } catch (const std::bad_alloc &) {
             return OutOfMemory(line);
         } catch (const std::length_error &) {
@@ -139,50 +87,34 @@ public:
     }
 
     // A line that memory couldn't hold, or whose evaluation it couldn't hold.
-    int OutOfMemory(std::string &line) {
+    ExitStatus OutOfMemory(std::string &line) {
         line.clear();
         line.shrink_to_fit();
         out_.Write("BŁĄD: Za mało pamięci\n");
         err_ << "ziffa: za mało pamięci na wyrażenie\n";
-        return StatusFloatFault;
+        return ExitStatus::FloatFault;
     }
 
-    int TooLong(std::size_t limit) {
+    ExitStatus TooLong(std::size_t limit) {
         out_.Write("BŁĄD: Wyrażenie zbyt długie\n");
         err_ << "ziffa: wyrażenie jest dłuższe niż " << limit << ' ' << Characters(limit) << '\n';
-        return StatusFault;
+        return ExitStatus::Fault;
     }
 
 private:
     // The expression with a caret under the fault on err, then the message on standard output
     // (last, so that a lack of memory on the way leaves the line to OutOfMemory alone).
-    int Fault(const std::string &text, int code, int position) {
-        // Windows-1250 has one byte a character, so the text converts piece by piece.
-        constexpr std::size_t kPiece = 64 * 1024;
-        for (std::size_t at = 0; at < text.size(); at += kPiece) {
-            const std::string_view piece = std::string_view(text).substr(at, kPiece);
-            if (IsAscii(piece))
-                err_ << piece;
-            else
-                err_ << Cp1250ToUtf8(piece);
-        }
-        err_ << '\n';
-        const std::string spaces(4096, ' ');
-        for (std::size_t left = static_cast<std::size_t>(std::max(position, 0)); left > 0;) {
-            const std::size_t n = std::min(left, spaces.size());
-            err_.write(spaces.data(), static_cast<std::streamsize>(n));
-            left -= n;
-        }
-        err_ << "^\n";
+    ExitStatus Fault(const std::string &text, int code, int position) {
+        EchoWithCaret(err_, text, position);
         out_.Write(Message(code));
-        return StatusFault;
+        return ExitStatus::Fault;
     }
 
-    // "BŁĄD: " and the message of a code, as UTF-8, converted once.
+    // The line of a code's message, converted once.
     const std::string &Message(int code) {
         std::string &m = messages_[static_cast<std::size_t>(std::clamp(code, 0, 16))];
         if (m.empty())
-            m = "BŁĄD: " + Cp1250ToUtf8(ErrorMessage(code)) + '\n';
+            m = FaultLine(code);
         return m;
     }
 
@@ -192,21 +124,21 @@ private:
     std::array<std::string, 17> messages_;
 };
 
-int ReportWriteFailure(const FdOutput &out, std::ostream &err) {
+ExitStatus ReportWriteFailure(const FdOutput &out, std::ostream &err) {
     err << "ziffa: nie można zapisać standardowego wyjścia: " << ErrnoText(out.Error()) << '\n';
-    return StatusIoError;
+    return ExitStatus::IoError;
 }
 
 // One expression a line from in, until its end.
 // On a terminal each answer shows at once; otherwise answers are flushed before a read may wait,
 // so a program that talks to this one line by line gets them too.
-int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ostream &err,
-                std::size_t maxLineLength) {
+ExitStatus AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ostream &err,
+                       std::size_t maxLineLength) {
     LineReader reader(in, maxLineLength, [&out] { out.Flush(); });
     std::string line;
-    int worst = StatusOk;
+    ExitStatus worst = ExitStatus::Ok;
     while (!out.Failed()) {
-        int status = StatusOk;
+        ExitStatus status = ExitStatus::Ok;
         switch (reader.Next(line)) {
         case LineReader::Status::End:
             return worst;
@@ -214,7 +146,7 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
             out.Flush();
             err << "ziffa: nie można odczytać standardowego wejścia: " << ErrnoText(reader.Error())
                 << '\n';
-            return StatusIoError;
+            return ExitStatus::IoError;
         case LineReader::Status::TooLong:
             status = answers.TooLong(maxLineLength);
             break;
@@ -234,90 +166,25 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
 
 } // namespace
 
-std::string HeadlessUsage() {
-    return "Użycie:\n"
-           "  ziffa [--chart] [WYRAŻENIE]             uruchamia kalkulator i oblicza\n"
-           "                                          WYRAŻENIE; --chart pokazuje przycisk\n"
-           "                                          \"Wykres\" (F6)\n"
-           "  ziffa --eval WYRAŻENIE [--var NAZWA=WARTOŚĆ]...\n"
-           "                                          wypisuje wartość WYRAŻENIA\n"
-           "  ziffa --eval - [--var NAZWA=WARTOŚĆ]...\n"
-           "                                          oblicza po jednym wyrażeniu z każdego\n"
-           "                                          wiersza standardowego wejścia\n"
-           "  ziffa --plot FUNKCJA --output PLIK.png [--size SZERxWYS] [--points PLIK]\n"
-           "                                          rysuje bez ekranu powierzchnię funkcji\n"
-           "                                          x i y w pliku PNG (domyślny rozmiar\n"
-           "                                          556x424); --points rysuje zamiast niej\n"
-           "                                          trójki liczb z pliku (FUNKCJĘ można\n"
-           "                                          wtedy pominąć)\n"
-           "  ziffa --help                            wypisuje ten tekst\n"
-           "\n"
-           "Najwyżej pięć opcji --var określa zmienne, tak jak wiersze okna zmiennych.\n"
-           "Separatorem dziesiętnym jest separator ustawień regionalnych (LC_ALL,\n"
-           "LC_NUMERIC, LANG) według danych locale biblioteki C; \".\" tam, gdzie tych\n"
-           "ustawień nie zainstalowano.\n"
-           "\n"
-           "Kod zakończenia:\n"
-           "  0   sukces; wartości, które daje biblioteka matematyczna, takie jak INF\n"
-           "      (10^4000) i NAN (asin(-2)), są wynikami\n"
-           "  1   błąd w wyrażeniu (komunikat na standardowym wyjściu, a wyrażenie i znak ^\n"
-           "      pod miejscem błędu na standardowym wyjściu błędów), wiersz za długi do\n"
-           "      obliczenia, plik punktów, którego nie można otworzyć, lub obraz, którego\n"
-           "      nie można zapisać\n"
-           "  2   własna arytmetyka interpretera przekroczyła zakres liczb lub wykonała\n"
-           "      niedozwoloną operację (!(1755), 10^4000-10^4000) albo zabrakło pamięci\n"
-           "      na wiersz\n"
-           "  64  błędne użycie\n"
-           "  72  brak biblioteki okien (okna i obrazy) albo nie można jej wczytać\n"
-           "  74  nie można zapisać standardowego wyjścia lub odczytać standardowego wejścia\n"
-           "Przy --eval - kodem zakończenia jest najwyższy z kodów wszystkich wierszy.\n";
-}
-
-std::string ExceptionText(const std::exception &e) {
-    if (dynamic_cast<const FloatFault *>(&e) != nullptr)
-        return e.what();
-    if (dynamic_cast<const std::bad_alloc *>(&e) != nullptr)
-        return "za mało pamięci";
-    return std::string("nieoczekiwany błąd: ") + e.what();
-}
-
-bool IsHeadlessCommandLine(std::span<const std::string> args) {
-    return !args.empty() && args[0].starts_with("--") && args[0] != "--chart";
-}
-
-bool IsPictureCommandLine(std::span<const std::string> args) {
-    return std::any_of(args.begin(), args.end(),
-                       [](const std::string &a) { return a == "--plot" || a == "--points"; });
-}
-
-bool NeedsWindowLibrary(std::span<const std::string> args) {
-    return !IsHeadlessCommandLine(args) || IsPictureCommandLine(args);
-}
-
-int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in, int out,
-                std::ostream &err, std::size_t maxLineLength) {
-    Options options;
-    try {
-        options = Parse(args);
-    } catch (const UsageError &e) {
-        err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
-        return StatusUsage;
-    }
+ExitStatus RunHeadless(CommandLine commandLine, char decimalSeparator, int in, int out,
+                       std::ostream &err, std::size_t maxLineLength) {
+    if (const auto *usage = std::get_if<UsageError>(&commandLine))
+        return ReportUsageError(usage->message, err);
     FdOutput output(out);
-    int status = StatusOk;
-    if (options.help) {
-        output.Write(HeadlessUsage());
+    ExitStatus status = ExitStatus::Ok;
+    if (std::holds_alternative<HelpCommand>(commandLine)) {
+        output.Write(UsageText());
     } else {
+        EvaluateCommand &command = std::get<EvaluateCommand>(commandLine);
         ExprDecimalSeparator = decimalSeparator;
-        const Variables vars = BuildVariables(options.variableRows, decimalSeparator);
+        const Variables vars = VariablesOfRows(command.variableRows, decimalSeparator);
         Answers answers(vars, output, err);
-        if (*options.expression == "-") {
+        if (command.expression == "-") {
             status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
-        } else if (options.expression->size() > maxLineLength) {
+        } else if (command.expression.size() > maxLineLength) {
             status = answers.TooLong(maxLineLength);
         } else {
-            std::string line = std::move(*options.expression);
-            status = answers.Evaluate(line);
+            status = answers.Evaluate(command.expression);
         }
     }
     if (!output.Flush())

@@ -1,5 +1,7 @@
 #include "cli/WindowLibrary.h"
 
+#include "cli/ExitStatus.h"
+
 #include <dlfcn.h>
 #include <ostream>
 #include <string>
@@ -36,11 +38,11 @@ std::vector<fs::path> WindowLibraryCandidates(const fs::path &executable) {
             (folder / ZIFFA_WINDOW_LIBRARY_DIR / ZIFFA_WINDOW_LIBRARY_FILE).lexically_normal()};
 }
 
-int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
+int RunWindowLibrary(int argc, char **argv, const CommandLine &commandLine, std::ostream &err) {
     const fs::path executable = ExecutablePath();
     if (executable.empty()) {
         err << "ziffa: nie można ustalić ścieżki programu, a więc i jego biblioteki okien\n";
-        return kStatusNoWindowLibrary;
+        return ExitCode(ExitStatus::NoWindowLibrary);
     }
     const std::vector<fs::path> candidates = WindowLibraryCandidates(executable);
     for (const fs::path &library : candidates) {
@@ -55,21 +57,21 @@ int RunWindowLibrary(int argc, char **argv, std::ostream &err) {
             // errno to put into Polish: they follow as the loader gives them.
             err << "ziffa: nie można wczytać biblioteki okien \"" << library.native()
                 << "\"; program ładujący podaje: " << dlerror() << '\n';
-            return kStatusNoWindowLibrary;
+            return ExitCode(ExitStatus::NoWindowLibrary);
         }
         const auto entry =
             reinterpret_cast<WindowLibraryEntry>(dlsym(handle, kWindowLibraryEntryName));
         if (entry == nullptr) {
             err << "ziffa: biblioteka okien \"" << library.native() << "\" nie ma punktu wejścia "
                 << kWindowLibraryEntryName << '\n';
-            return kStatusNoWindowLibrary;
+            return ExitCode(ExitStatus::NoWindowLibrary);
         }
         // The library stays loaded until the process ends: Qt's own exit handlers live in it.
-        return entry(argc, argv, executable.c_str());
+        return entry(argc, argv, executable.c_str(), commandLine);
     }
     err << "ziffa: brak biblioteki okien; okna i obrazy potrzebują pliku \""
         << candidates.back().native() << "\"\n";
-    return kStatusNoWindowLibrary;
+    return ExitCode(ExitStatus::NoWindowLibrary);
 }
 
 } // namespace ziffa

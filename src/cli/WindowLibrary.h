@@ -6,20 +6,21 @@
 // libraries (lib/ziffa/ or lib/<multiarch>/ziffa/), whose path relative to the executable's
 // folder is fixed when the build is configured.
 
+#include "cli/CommandLine.h"
+
 #include <filesystem>
 #include <iosfwd>
 #include <vector>
 
 namespace ziffa {
 
-// The entry of the window library: it runs the windowed program or draws a picture, as the
-// command line asks, and returns the exit status. executable is the running program's own path,
-// after which the settings file is named.
-using WindowLibraryEntry = int (*)(int argc, char **argv, const char *executable);
+// The entry of the window library: it draws the picture that commandLine asks for, or else runs
+// the windowed program, and returns the exit status. argc and argv are the whole command line,
+// for Qt's own options; executable is the running program's own path, after which the settings
+// file is named. Both sides are built together, so the parsed command line passes as it is.
+using WindowLibraryEntry = int (*)(int argc, char **argv, const char *executable,
+                                   const CommandLine &commandLine);
 inline constexpr const char *kWindowLibraryEntryName = "ziffa_window_main";
-
-// The exit status when the library is missing or can't be loaded (EX_OSFILE).
-inline constexpr int kStatusNoWindowLibrary = 72;
 
 // The path of the running executable: /proc/self/exe, or else the name it was started by, made
 // absolute. Empty when neither can be found.
@@ -30,7 +31,7 @@ std::filesystem::path ExecutablePath();
 std::vector<std::filesystem::path> WindowLibraryCandidates(const std::filesystem::path &executable);
 
 // Loads the window library and runs its entry with the command line. When the library is missing
-// or can't be loaded, says so on err and returns kStatusNoWindowLibrary.
-int RunWindowLibrary(int argc, char **argv, std::ostream &err);
+// or can't be loaded, says so on err and returns ExitStatus::NoWindowLibrary's code.
+int RunWindowLibrary(int argc, char **argv, const CommandLine &commandLine, std::ostream &err);
 
 } // namespace ziffa

@@ -1,6 +1,6 @@
 // The ziffa command. The modes without a window (--eval, --eval -, --help) run here, in an
 // executable that links no Qt; the windowed program and the pictures are loaded from the window
-// library when they are asked for.
+// library when they are asked for. A usage error of any mode is told here.
 #include "cli/Headless.h"
 #include "cli/WindowLibrary.h"
 #include "system/LocaleSeparator.h"
@@ -8,12 +8,15 @@
 #include <iostream>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 int main(int argc, char *argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (ziffa::NeedsWindowLibrary(args))
-        return ziffa::RunWindowLibrary(argc, argv, std::cerr);
-    return ziffa::RunHeadless(args, ziffa::LocaleDecimalSeparator(), STDIN_FILENO, STDOUT_FILENO,
-                              std::cerr);
+    ziffa::CommandLine commandLine = ziffa::ParseCommandLine(args);
+    if (ziffa::NeedsWindowLibrary(commandLine))
+        return ziffa::RunWindowLibrary(argc, argv, commandLine, std::cerr);
+    return ziffa::ExitCode(ziffa::RunHeadless(std::move(commandLine),
+                                              ziffa::LocaleDecimalSeparator(), STDIN_FILENO,
+                                              STDOUT_FILENO, std::cerr));
 }

@@ -8,7 +8,7 @@
 #include "forms/KeyPreview.h"
 #include "forms/TextConvert.h"
 #include "interpreter/Evaluator.h"
-#include "interpreter/NumberText.h"
+#include "interpreter/Variables.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -131,22 +131,21 @@ QLineEdit *VariablesWindow::ValueBox(int row) const {
 }
 
 void VariablesWindow::Edit1Change() {
-    variableCount_ = 0;
+    static_assert(RowCount == kMaxVariables);
+    // The boxes' texts in Windows-1250, which the rows look into.
+    std::array<std::string, RowCount> names;
+    std::array<std::string, RowCount> values;
+    std::array<VariableRow, RowCount> rows;
     for (int row = 0; row < RowCount; ++row) {
-        const std::string nameText = ToCp1250(NameBox(row)->text());
-        const std::string valueText = ToCp1250(ValueBox(row)->text());
-        const std::string_view name = TrimBlanks(nameText);
-        const std::string_view value = TrimBlanks(valueText);
-        if (name.empty() || value.empty())
-            continue;
-        const auto slot = static_cast<std::size_t>(variableCount_);
-        variableNames_[slot] = std::string(name);
-        const std::optional<double> number = ConvertRegionalNumber(value, ExprDecimalSeparator);
-        if (!number)
-            continue; // the next valid row overwrites the name just stored
-        variableValues_[slot] = *number;
-        ++variableCount_;
+        const auto r = static_cast<std::size_t>(row);
+        names[r] = ToCp1250(NameBox(row)->text());
+        values[r] = ToCp1250(ValueBox(row)->text());
+        rows[r] = {names[r], values[r]};
     }
+    Variables variables = BuildVariables(rows, ExprDecimalSeparator);
+    variableCount_ = variables.count;
+    variableNames_ = std::move(variables.names);
+    variableValues_ = variables.values;
     if (FormZiffa) {
         FormZiffa->SpeedButton7->setText(variableCount_ > 0
                                              ? QStringLiteral("Zmienne (%1)").arg(variableCount_)

@@ -10,6 +10,9 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <string>
+#include <vector>
+
 namespace ziffa {
 
 namespace {
@@ -46,15 +49,14 @@ int RunStartup(const std::function<void()> &startAndLoop) {
     return 0;
 }
 
-void RunWindows(QStringList commandLine) {
-    // "--chart" first switches on the chart mode that draws; the expression, if any, follows it.
-    const bool chart = !commandLine.isEmpty() && commandLine.first() == QStringLiteral("--chart");
-    if (chart)
-        commandLine.removeFirst();
-    CalculatorWindow formZiffa(commandLine);
+void RunWindows(const WindowedCommand &command) {
+    QStringList expression;
+    if (command.expression)
+        expression.append(QString::fromStdString(*command.expression));
+    CalculatorWindow formZiffa(expression);
     VariablesWindow formVariables;
     ChartWindow formWykres;
-    if (chart)
+    if (command.chart)
         formZiffa.EnableChartDrawing();
     formZiffa.show();
     if (formZiffa.isHidden())
@@ -70,9 +72,11 @@ int RunApplication(int &argc, char **argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     InstallPolishTranslations(application);
     return RunStartup([] {
-        QStringList commandLine = QCoreApplication::arguments();
-        commandLine.removeFirst();
-        RunWindows(commandLine);
+        // What Qt has left of the command line after its own options, and after the program's name.
+        std::vector<std::string> args;
+        for (const QString &argument : QCoreApplication::arguments().mid(1))
+            args.push_back(argument.toStdString());
+        RunWindows(ParseWindowedCommandLine(args));
     });
 }
 

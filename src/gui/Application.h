@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QStringList>
+#include "cli/CommandLine.h"
 
 class QCoreApplication;
 
@@ -8,15 +8,16 @@ class QCoreApplication;
 
 namespace ziffa {
 
-// Starts the windowed program: the application object, the three windows, the message loop.
-// Returns the process's exit code, which is 0 however the program ends.
+// Starts the windowed program: the application object, which takes Qt's own options out of the
+// command line, then the three windows as the rest of it asks, and the message loop. Returns the
+// process's exit code, which is 0 however the program ends.
 int RunApplication(int &argc, char **argv);
 
 // Creates the three windows in their order (calculator, variables, chart), shows the calculator
 // window and runs the message loop until the calculator window closes; then destroys the
-// windows. commandLine: the arguments after the program's name; a first "--chart" switches on
-// the chart mode that draws. Needs a QApplication.
-void RunWindows(QStringList commandLine);
+// windows. The command may switch on the chart mode that draws, and give an expression that the
+// calculator window calculates as it is first shown. Needs a QApplication.
+void RunWindows(const WindowedCommand &command);
 
 // Qt's own texts in Polish, as the whole interface is, whatever the user's locale: the file
 // dialog, the edit boxes' menu, the buttons of the message boxes. Without Debian's

@@ -1,13 +1,13 @@
 #include "gui/Plot.h"
 
-#include "cli/Headless.h"
+#include "cli/ExceptionText.h"
+#include "cli/FaultEcho.h"
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
 #include "forms/ChartLook.h"
 #include "interpreter/Codepage.h"
 #include "interpreter/Evaluator.h"
 #include "interpreter/FloatFault.h"
-#include "interpreter/Tables.h"
 #include "system/ErrnoText.h"
 
 #include <QApplication>
@@ -15,12 +15,10 @@
 #include <QImage>
 #include <QString>
 
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
-#include <optional>
 #include <ostream>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,31 +27,6 @@
 namespace ziffa {
 
 namespace {
-
-struct PlotOptions {
-    std::optional<std::string> function;
-    std::optional<std::string> output;
-    std::optional<std::string> points;
-    int width = 556;
-    int height = 424;
-};
-
-struct PlotUsageError {
-    std::string message;
-};
-
-// Reads "WxH" with both sides positive and at most 16384 pixels.
-bool ParseSize(const std::string &text, int &width, int &height) {
-    const std::size_t x = text.find_first_of("xX");
-    if (x == std::string::npos)
-        return false;
-    auto number = [](std::string_view s, int &value) {
-        const auto r = std::from_chars(s.data(), s.data() + s.size(), value);
-        return r.ec == std::errc() && r.ptr == s.data() + s.size() && value > 0 && value <= 16384;
-    };
-    const std::string_view all(text);
-    return number(all.substr(0, x), width) && number(all.substr(x + 1), height);
-}
 
 // Qt's own notes (English, for developers, such as a missing XDG_RUNTIME_DIR) are no part of a
 // picture's outcome, which the messages below and the exit status tell: they are dropped. A
@@ -78,93 +51,53 @@ std::string WhyNotReadable(const std::string &name) {
     return {};
 }
 
-PlotOptions ParsePlot(std::span<const std::string> args) {
-    PlotOptions options;
-    auto value = [&](std::size_t &i, const char *name) -> const std::string & {
-        if (i + 1 >= args.size())
-            throw PlotUsageError{std::string(name) + " wymaga argumentu"};
-        return args[++i];
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--plot")
-            options.function = value(i, "--plot");
-        else if (a == "--output")
-            options.output = value(i, "--output");
-        else if (a == "--points")
-            options.points = value(i, "--points");
-        else if (a == "--size") {
-            if (!ParseSize(value(i, "--size"), options.width, options.height))
-                throw PlotUsageError{"--size przyjmuje SZEROKOŚĆxWYSOKOŚĆ, na przykład 556x424"};
-        } else
-            throw PlotUsageError{"nieznany argument: " + a};
-    }
-    if (!options.function && !options.points)
-        throw PlotUsageError{"--plot wymaga funkcji"};
-    if (!options.output)
-        throw PlotUsageError{"brak opcji --output"};
-    return options;
-}
-
-int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
+ExitStatus Draw(const PictureCommand &command, std::ostream &out, std::ostream &err) {
     TGraph3D graph;
-    graph.resize(options.width, options.height);
+    graph.resize(command.width, command.height);
     ApplyChartLook(graph);
     graph.g3D_cleargraph();
-    if (options.points) {
+    if (command.points) {
         graph.g3D_pointfun_autosize = true;
-        if (graph.g3D_drawfrompoints(*options.points) != 0) {
-            const std::string why = WhyNotReadable(*options.points);
-            err << "ziffa: nie można otworzyć pliku punktów \"" << *options.points << '"'
+        if (graph.g3D_drawfrompoints(*command.points) != 0) {
+            const std::string why = WhyNotReadable(*command.points);
+            err << "ziffa: nie można otworzyć pliku punktów \"" << *command.points << '"'
                 << (why.empty() ? "" : ": ") << why << '\n';
-            return StatusFault;
+            return ExitStatus::Fault;
         }
     } else {
-        const std::string text = NormalizeExpression(Utf8ToCp1250(*options.function));
+        const std::string text = NormalizeExpression(Utf8ToCp1250(*command.function));
         const int code = graph.g3D_drawfromfunction(text);
         if (code != 0) {
-            out << Cp1250ToUtf8("B\xA3\xA5"
-                                "D: ")
-                << Cp1250ToUtf8(ErrorMessage(code)) << '\n';
-            err << Cp1250ToUtf8(text) << '\n'
-                << std::string(static_cast<std::size_t>(std::max(graph.g3D_errorposition(), 0)),
-                               ' ')
-                << "^\n";
-            return StatusFault;
+            out << FaultLine(code);
+            EchoWithCaret(err, text, graph.g3D_errorposition());
+            return ExitStatus::Fault;
         }
     }
     // The name comes as the file system spells it; Qt takes it back to those bytes.
-    const QString output = QFile::decodeName(QByteArray::fromStdString(*options.output));
+    const QString output = QFile::decodeName(QByteArray::fromStdString(command.output));
     QString reason;
     if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
-        err << "ziffa: nie można zapisać pliku \"" << *options.output
+        err << "ziffa: nie można zapisać pliku \"" << command.output
             << "\": " << reason.toStdString() << '\n';
-        return StatusFault;
+        return ExitStatus::Fault;
     }
-    return StatusOk;
+    return ExitStatus::Ok;
 }
 
 } // namespace
 
-int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
-            std::ostream &out, std::ostream &err) {
-    PlotOptions options;
-    try {
-        options = ParsePlot(args);
-    } catch (const PlotUsageError &e) {
-        err << "ziffa: " << e.message << "\n\n" << HeadlessUsage();
-        return StatusUsage;
-    }
+ExitStatus RunPlot(int &argc, char **argv, const PictureCommand &command, char decimalSeparator,
+                   std::ostream &out, std::ostream &err) {
     // A picture needs no display: Qt's offscreen platform draws the same pixels.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(ReportQtMessage);
     QApplication app(argc, argv);
     ExprDecimalSeparator = decimalSeparator;
     try {
-        return Draw(options, out, err);
+        return Draw(command, out, err);
     } catch (const FloatFault &fault) {
         err << "ziffa: " << ExceptionText(fault) << '\n';
-        return StatusFloatFault;
+        return ExitStatus::FloatFault;
     }
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "cli/CommandLine.h"
+#include "cli/ExitStatus.h"
+
 #include <iosfwd>
-#include <span>
-#include <string>
 
 namespace ziffa {
 
-// Draws a function of x and y (or a points file) with the chart mode's look into a PNG file,
-// without a display. Arguments are the ones after the program name, UTF-8. Returns the exit
-// status: 0 written, 1 a refused function, a points file that can't be opened or a PNG that can't
-// be written, 2 a floating-point fault, 64 a usage error.
-int RunPlot(int &argc, char **argv, std::span<const std::string> args, char decimalSeparator,
-            std::ostream &out, std::ostream &err);
+// Draws the command's function of x and y (UTF-8), or its points file, with the chart mode's
+// look into its PNG file, without a display; argc and argv go to Qt. Returns the exit status:
+// Ok written, Fault a refused function, a points file that can't be opened or a PNG that can't
+// be written, FloatFault a floating-point fault.
+ExitStatus RunPlot(int &argc, char **argv, const PictureCommand &command, char decimalSeparator,
+                   std::ostream &out, std::ostream &err);
 
 } // namespace ziffa

@@ -1,4 +1,6 @@
 #include "cli/Headless.h"
+#include "cli/CommandLine.h"
+#include "cli/Usage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,8 +68,9 @@ Outcome Headless(std::vector<std::string> args, char separator = '.', const std:
     const Fd in(MemoryFile(input));
     const Fd out(MemoryFile({}));
     std::ostringstream err;
-    const int status = RunHeadless(args, separator, in.get(), out.get(), err, maxLineLength);
-    return Outcome{status, ReadAll(out.get()), err.str()};
+    const ExitStatus status =
+        RunHeadless(ParseCommandLine(args), separator, in.get(), out.get(), err, maxLineLength);
+    return Outcome{ExitCode(status), ReadAll(out.get()), err.str()};
 }
 
 struct EvalCase {
@@ -228,7 +231,8 @@ TEST(Headless, AnswersComeBeforeTheNextLineIsAwaited) {
     std::ostringstream err;
     int status = -1;
     std::thread ziffa([&] {
-        status = RunHeadless({{"--eval", "-"}}, '.', inRead.get(), outWrite.get(), err);
+        status =
+            ExitCode(RunHeadless(EvaluateCommand{"-", {}}, '.', inRead.get(), outWrite.get(), err));
         outWrite.Close();
     });
     ASSERT_EQ(::write(inWrite.get(), "1+1\n", 4), 4);
@@ -251,7 +255,7 @@ TEST_P(Usage, IsAnError) {
     const Outcome r = Headless(GetParam().args);
     EXPECT_EQ(r.status, 64);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(r.err, "ziffa: " + GetParam().message + "\n\n" + HeadlessUsage());
+    EXPECT_EQ(r.err, "ziffa: " + GetParam().message + "\n\n" + UsageText());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -276,7 +280,7 @@ std::size_t Columns(std::string_view line) {
 TEST(Headless, Help) {
     const Outcome r = Headless({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, HeadlessUsage());
+    EXPECT_EQ(r.out, UsageText());
     EXPECT_EQ(r.out.rfind("Użycie:\n", 0), 0u);
     for (const char *words :
          {"--eval WYRAŻENIE", "--var NAZWA=WARTOŚĆ", "--plot FUNKCJA", "--output PLIK.png",
@@ -287,34 +291,6 @@ TEST(Headless, Help) {
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);)
         EXPECT_LE(Columns(line), 80u) << line;
-}
-
-struct ModeCase {
-    std::vector<std::string> args;
-    bool headless;
-    bool windowLibrary;
-};
-
-TEST(Headless, WhichCommandLinesNeedTheWindowLibrary) {
-    const std::vector<ModeCase> cases = {
-        {{"--eval", "1"}, true, false},
-        {{"--eval", "-", "--var", "x=1"}, true, false},
-        {{"--help"}, true, false},
-        {{"--frobnicate"}, true, false}, // a usage error, told without windows
-        {{}, false, true},
-        {{"-2+3"}, false, true},
-        {{"2+2", "--eval"}, false, true},
-        {{"--chart"}, false, true},
-        {{"--chart", "1+1"}, false, true},
-        {{"--plot", "x*y", "--output", "a.png"}, true, true},
-        {{"--output", "a.png", "--points", "p.txt"}, true, true},
-        {{"--eval", "1", "--plot"}, true, true},
-    };
-    for (const ModeCase &c : cases) {
-        const std::string line = testing::PrintToString(c.args);
-        EXPECT_EQ(IsHeadlessCommandLine(c.args), c.headless) << line;
-        EXPECT_EQ(NeedsWindowLibrary(c.args), c.windowLibrary) << line;
-    }
 }
 
 } // namespace

@@ -55,7 +55,7 @@ TEST(Windows, CreatedInOrderAndTheLoopEndsWithTheCalculatorWindow) {
         FormZiffa->SpeedButton7->click();
         FormZiffa->close();
     });
-    RunWindows({QStringLiteral("3*4")});
+    RunWindows({.expression = "3*4"});
     EXPECT_TRUE(sawAllThree);
     EXPECT_TRUE(calculated) << "the command line's expression was calculated at show";
     EXPECT_EQ(FormZiffa, nullptr);
@@ -65,7 +65,7 @@ TEST(Windows, CreatedInOrderAndTheLoopEndsWithTheCalculatorWindow) {
 }
 
 TEST(Windows, ExitOnTheCommandLineEndsBeforeTheLoop) {
-    RunWindows({QStringLiteral(" Exit ")});
+    RunWindows({.expression = " Exit "});
     EXPECT_EQ(FormZiffa, nullptr);
 }
 
@@ -111,7 +111,7 @@ TEST(Windows, DecimalSeparatorOfTheCLibrarysLocale) {
         result = FormZiffa->EditResult->text();
         FormZiffa->close();
     });
-    RunWindows({QStringLiteral("1/4")});
+    RunWindows({.expression = "1/4"});
     EXPECT_EQ(separator, expected);
     EXPECT_EQ(result, uninstalled ? QStringLiteral("0.25") : QStringLiteral("0,25"));
 }
