@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
 
 // The folder that the build's install rules put the program into (CMake's full BINDIR).
 #ifndef ZIFFA_INSTALL_BINDIR

@@ -5,7 +5,7 @@
 
 #include "components/PictureFile.h"
 #include "settings/IniStore.h"
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
 
 #include <gtest/gtest.h>
 
