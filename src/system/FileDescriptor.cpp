@@ -97,22 +97,4 @@ std::error_code WriteAll(int fd, std::string_view bytes) {
     return {};
 }
 
-std::error_code WriteAllAt(int fd, std::string_view bytes, off_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return LastError();
-        }
-        if (n == 0) {
-            return std::make_error_code(std::errc::io_error);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        offset += n;
-    }
-    return {};
-}
-
 } // namespace ziffa

@@ -47,14 +47,11 @@ struct ReadOutcome {
 // and a descriptor left non-blocking by whoever shares it is waited for until input comes.
 ReadOutcome ReadSome(int fd, char *buffer, std::size_t size);
 
-// Writes every byte, going on after a write that takes only part of them. A write that a signal
-// interrupts is repeated, and a descriptor left non-blocking by whoever shares it is waited for
-// until it takes more. Returns the error of the first failed write; a write that takes nothing
-// and gives no reason fails as an input/output error rather than being tried forever.
+// Writes every byte from the descriptor's position on, going on after a write that takes only part
+// of them. A write that a signal interrupts is repeated, and a descriptor left non-blocking by
+// whoever shares it is waited for until it takes more. Returns the error of the first failed write;
+// a write that takes nothing and gives no reason fails as an input/output error rather than being
+// tried forever.
 std::error_code WriteAll(int fd, std::string_view bytes);
-
-// The same at a position of a file (pwrite), which the descriptor's own position doesn't follow.
-// Meant for regular files, which never ask to wait: a write refused for now is a failure.
-std::error_code WriteAllAt(int fd, std::string_view bytes, off_t offset);
 
 } // namespace ziffa

@@ -221,9 +221,10 @@ void RemoveLeftovers(const fs::path &folder, std::string_view base) noexcept {
 
 // ---- Writing a file in place.
 
-// Writes the file's new contents over its old ones through a descriptor open for writing. The
-// space for the new contents is reserved first, so a full disk fails before any old byte is
-// changed (throwing ReserveFailed); a failure past that point may leave the file partly written.
+// Writes the file's new contents over its old ones through a descriptor just opened for writing
+// (so at the file's start). The space for the new contents is reserved first, so a full disk
+// fails before any old byte is changed (throwing ReserveFailed); a failure past that point may
+// leave the file partly written.
 struct ReserveFailed : FileError {
     using FileError::FileError;
 };
@@ -243,7 +244,7 @@ void OverwriteContents(const fs::path &target, int fd, std::string_view contents
                                 std::error_code(reserved, std::generic_category()));
         }
     }
-    if (auto error = WriteAllAt(fd, contents, 0)) {
+    if (auto error = WriteAll(fd, contents)) {
         throw FileError(target, kCannotWrite, error);
     }
     if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0) {
@@ -352,7 +353,7 @@ void WriteJournal(const fs::path &journal, const std::string &fullPath, std::str
     if (!temp.valid()) {
         fail(temp.error());
     }
-    if (auto error = WriteAllAt(temp.fd().get(), JournalText(fullPath, contents), 0)) {
+    if (auto error = WriteAll(temp.fd().get(), JournalText(fullPath, contents))) {
         fail(error);
     }
     if (::fsync(temp.fd().get()) != 0) {
@@ -387,7 +388,7 @@ void ReplaceThroughTempFile(const fs::path &target, TempFile &temp, const struct
             throw FileError(target, kCannotWrite, LastError());
         }
     }
-    if (auto error = WriteAllAt(fd, contents, 0)) {
+    if (auto error = WriteAll(fd, contents)) {
         throw FileError(target, kCannotWrite, error);
     }
     if (::fsync(fd) != 0) {
