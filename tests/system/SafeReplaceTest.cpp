@@ -1,5 +1,7 @@
 #include "system/SafeReplace.h"
 
+#include "system/FileDescriptor.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -307,14 +309,14 @@ TEST(ReplaceFile, RemovesWhatKilledSavesLeftAndNothingElse) {
         for (const Leftover &leftover : cases) {
             WriteBytes(folder / leftover.name, "part of a save");
         }
-        const int locked = ::open((folder / (".s.ini." + dead + ".beef.tmp")).c_str(), O_RDONLY);
-        ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+        FileDescriptor locked = OpenFile(folder / (".s.ini." + dead + ".beef.tmp"), O_RDONLY);
+        ASSERT_EQ(::flock(locked.get(), LOCK_EX), 0);
         if (recovery) {
             RecoverInterruptedReplace(folder / "s.ini", state.path());
         } else {
             ReplaceFile(folder / "s.ini", "new", state.path());
         }
-        ::close(locked);
+        locked.Close();
         for (const Leftover &leftover : cases) {
             EXPECT_EQ(fs::exists(folder / leftover.name), !leftover.removed) << leftover.name;
         }
