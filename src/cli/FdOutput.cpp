@@ -1,8 +1,6 @@
 #include "cli/FdOutput.h"
 
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
+#include "system/FileDescriptor.h"
 
 namespace ziffa {
 
@@ -33,20 +31,8 @@ bool FdOutput::Flush() {
 }
 
 void FdOutput::WriteAll(std::string_view text) {
-    while (!text.empty() && error_ == 0) {
-        const ssize_t n = ::write(fd_, text.data(), text.size());
-        if (n > 0)
-            text.remove_prefix(static_cast<std::size_t>(n));
-        else if (n == 0)
-            error_ = EIO; // nothing written and no reason given: don't spin
-        else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // A descriptor left non-blocking by whoever shares it: wait for room.
-            pollfd ready{fd_, POLLOUT, 0};
-            if (::poll(&ready, 1, -1) < 0 && errno != EINTR)
-                error_ = errno;
-        } else if (errno != EINTR)
-            error_ = errno;
-    }
+    if (error_ == 0)
+        error_ = ziffa::WriteAll(fd_, text).value();
 }
 
 } // namespace ziffa

@@ -1,10 +1,10 @@
 #include "cli/LineReader.h"
 
+#include "system/FileDescriptor.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -26,28 +26,18 @@ bool LineReader::Fill() {
         return false;
     if (beforeWait_)
         beforeWait_();
-    for (;;) {
-        const ssize_t n = ::read(fd_, buffer_.get(), kBlockSize);
-        if (n > 0) {
-            begin_ = 0;
-            end_ = static_cast<std::size_t>(n);
-            return true;
-        }
-        if (n == 0) {
-            atEnd_ = true;
-            return false;
-        }
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // A descriptor left non-blocking by whoever shares it: wait for input.
-            pollfd ready{fd_, POLLIN, 0};
-            if (::poll(&ready, 1, -1) >= 0 || errno == EINTR)
-                continue;
-        }
-        if (errno != EINTR) {
-            error_ = errno;
-            return false;
-        }
+    const ReadOutcome read = ReadSome(fd_, buffer_.get(), kBlockSize);
+    if (read.error) {
+        error_ = read.error.value();
+        return false;
     }
+    if (read.bytes == 0) {
+        atEnd_ = true;
+        return false;
+    }
+    begin_ = 0;
+    end_ = read.bytes;
+    return true;
 }
 
 // The bytes of a regular file not read yet, or 0 for anything else.

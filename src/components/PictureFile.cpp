@@ -1,6 +1,7 @@
 #include "components/PictureFile.h"
 
 #include "system/ErrnoText.h"
+#include "system/FileDescriptor.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -11,8 +12,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
-
-#include <unistd.h>
+#include <string_view>
 
 namespace ziffa {
 
@@ -84,18 +84,10 @@ QString EncoderReason(QImageWriter::ImageWriterError error) {
 
 // Writes every byte to a descriptor. Qt's own write takes a write that stops part way (a full
 // disk) for a whole one, so the bytes go through the system's calls here.
-bool WriteAll(int fd, const QByteArray &bytes, QString *reason) {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Fail(reason, SystemMessage(n < 0 ? errno : EIO));
-        data += n;
-        left -= n;
-    }
+bool WriteBytes(int fd, const QByteArray &bytes, QString *reason) {
+    const std::string_view whole(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (const std::error_code error = WriteAll(fd, whole))
+        return Fail(reason, QString::fromStdString(ErrorCodeText(error)));
     return true;
 }
 
@@ -105,7 +97,7 @@ bool WriteDirectly(const QByteArray &png, const QString &fileName, QString *reas
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(reason, FileReason(file, errno));
-    return WriteAll(file.handle(), png, reason);
+    return WriteBytes(file.handle(), png, reason);
 }
 
 bool WriteWhole(const QByteArray &png, const QString &fileName, QString *reason) {
@@ -113,7 +105,7 @@ bool WriteWhole(const QByteArray &png, const QString &fileName, QString *reason)
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(reason, FileReason(file, errno));
-    if (!WriteAll(file.handle(), png, reason)) {
+    if (!WriteBytes(file.handle(), png, reason)) {
         file.cancelWriting();
         return false;
     }

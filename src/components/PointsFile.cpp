@@ -1,6 +1,7 @@
 #include "components/PointsFile.h"
 
-#include <cerrno>
+#include "system/FileDescriptor.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -9,7 +10,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ziffa {
 
@@ -191,10 +191,7 @@ std::vector<PointTriple> ReadAllPoints(PointsReader &reader) {
 // Reads a file descriptor through a buffer of its own, and closes it.
 class PointsFile::Buffer : public std::streambuf {
 public:
-    Buffer(int fd, bool regular) : fd_(fd), regular_(regular) {}
-    ~Buffer() override { ::close(fd_); }
-    Buffer(const Buffer &) = delete;
-    Buffer &operator=(const Buffer &) = delete;
+    Buffer(FileDescriptor fd, bool regular) : fd_(std::move(fd)), regular_(regular) {}
 
     bool regular() const noexcept { return regular_; }
 
@@ -202,18 +199,16 @@ protected:
     int_type underflow() override {
         if (gptr() < egptr())
             return traits_type::to_int_type(*gptr());
-        ssize_t n;
-        do {
-            n = ::read(fd_, bytes_.data(), bytes_.size());
-        } while (n < 0 && errno == EINTR);
-        if (n <= 0)
+        // A failed read ends the numbers as the end of the file does.
+        const ReadOutcome read = ReadSome(fd_.get(), bytes_.data(), bytes_.size());
+        if (read.error || read.bytes == 0)
             return traits_type::eof();
-        setg(bytes_.data(), bytes_.data(), bytes_.data() + n);
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + read.bytes);
         return traits_type::to_int_type(*gptr());
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
     bool regular_;
     std::array<char, 65536> bytes_{};
 };
@@ -227,24 +222,13 @@ std::optional<PointsFile> PointsFile::Open(std::string_view fileName) {
     // A zero byte would end the name early: another file would open.
     if (fileName.empty() || fileName.find('\0') != std::string_view::npos)
         return std::nullopt;
-    const std::string name(fileName);
-    int fd;
-    do {
-        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    FileDescriptor fd = OpenFile(std::string(fileName), O_RDONLY);
+    if (!fd.valid())
         return std::nullopt;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
         return std::nullopt;
-    }
-    try {
-        return PointsFile(std::make_unique<Buffer>(fd, S_ISREG(st.st_mode)));
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    return PointsFile(std::make_unique<Buffer>(std::move(fd), S_ISREG(st.st_mode)));
 }
 
 bool PointsFile::CanReadAgain() const noexcept {

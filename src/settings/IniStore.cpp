@@ -1,5 +1,7 @@
 #include "settings/IniStore.h"
 
+#include "system/SafeReplace.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "settings/NameIndex.h"
-#include "system/FileIo.h"
+#include "system/WholeFile.h"
 
 namespace ziffa {
 

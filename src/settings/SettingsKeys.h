@@ -84,62 +84,69 @@ struct KeySpec {
     int fixedDefault;
 };
 
+namespace detail {
+
+// The rows of the table by kind: an integer with a fixed or a computed default, a boolean, a text
+// (empty by default), the items of a history section.
+constexpr KeySpec Integer(SettingKey id, std::string_view section, std::string_view key,
+                          int fixed) {
+    return {id, section, key, SettingType::Integer, DefaultKind::Fixed, fixed};
+}
+constexpr KeySpec Computed(SettingKey id, std::string_view section, std::string_view key,
+                           DefaultKind kind) {
+    return {id, section, key, SettingType::Integer, kind, 0};
+}
+constexpr KeySpec Boolean(SettingKey id, std::string_view section, std::string_view key,
+                          bool fixed) {
+    return {id, section, key, SettingType::Boolean, DefaultKind::Fixed, fixed ? 1 : 0};
+}
+constexpr KeySpec Text(SettingKey id, std::string_view section, std::string_view key) {
+    return {id, section, key, SettingType::Text, DefaultKind::Fixed, 0};
+}
+constexpr KeySpec Items(SettingKey id, std::string_view section) {
+    return {id, section, "", SettingType::HistoryItems, DefaultKind::Fixed, 0};
+}
+
+constexpr std::array<KeySpec, 29> KeyTable() {
+    using enum SettingKey;
+    using namespace section;
+    return {{
+        Computed(CalculatorWidth, Calculator, "Width", DefaultKind::CalculatorWidth),
+        Integer(CalculatorLeft, Calculator, "Left", 200),
+        Integer(CalculatorTop, Calculator, "Top", 1),
+        Computed(VariablesLeft, Variables, "Left", DefaultKind::LeftOfCalculator),
+        Integer(VariablesTop, Variables, "Top", 1),
+        Boolean(VariablesShowWindow, Variables, "ShowWindow", false),
+        Text(Variable01, Variables, "Variable01"),
+        Text(Variable02, Variables, "Variable02"),
+        Text(Variable03, Variables, "Variable03"),
+        Text(Variable04, Variables, "Variable04"),
+        Text(Variable05, Variables, "Variable05"),
+        Text(Value01, Variables, "Value01"),
+        Text(Value02, Variables, "Value02"),
+        Text(Value03, Variables, "Value03"),
+        Text(Value04, Variables, "Value04"),
+        Text(Value05, Variables, "Value05"),
+        Computed(ChartLeft, Chart, "Left", DefaultKind::CalculatorLeft),
+        Computed(ChartTop, Chart, "Top", DefaultKind::BelowCalculator),
+        Integer(ChartWidth, Chart, "Width", 800),
+        Integer(ChartHeight, Chart, "Height", 600),
+        Integer(ChartWindowsState, Chart, "WindowsState", 0),
+        Integer(ChartEntriesCount, ChartEntries, kHistoryCountKey, 0),
+        Items(ChartEntriesItems, ChartEntries),
+        Text(ChartEntriesCurrent, ChartEntries, kHistoryCurrentKey),
+        Integer(CalculatorEntriesCount, CalculatorEntries, kHistoryCountKey, 0),
+        Items(CalculatorEntriesItems, CalculatorEntries),
+        Text(CalculatorEntriesCurrent, CalculatorEntries, kHistoryCurrentKey),
+        Text(CalculatorMemo1, Calculator, "Memo1"),
+        Text(CalculatorMemo2, Calculator, "Memo2"),
+    }};
+}
+
+} // namespace detail
+
 // Every key, in load and save order.
-inline constexpr std::array<KeySpec, 29> kSettingKeys = {{
-    {SettingKey::CalculatorWidth, section::Calculator, "Width", SettingType::Integer,
-     DefaultKind::CalculatorWidth, 0},
-    {SettingKey::CalculatorLeft, section::Calculator, "Left", SettingType::Integer,
-     DefaultKind::Fixed, 200},
-    {SettingKey::CalculatorTop, section::Calculator, "Top", SettingType::Integer,
-     DefaultKind::Fixed, 1},
-    {SettingKey::VariablesLeft, section::Variables, "Left", SettingType::Integer,
-     DefaultKind::LeftOfCalculator, 0},
-    {SettingKey::VariablesTop, section::Variables, "Top", SettingType::Integer, DefaultKind::Fixed,
-     1},
-    {SettingKey::VariablesShowWindow, section::Variables, "ShowWindow", SettingType::Boolean,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Variable01, section::Variables, "Variable01", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Variable02, section::Variables, "Variable02", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Variable03, section::Variables, "Variable03", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Variable04, section::Variables, "Variable04", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Variable05, section::Variables, "Variable05", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::Value01, section::Variables, "Value01", SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::Value02, section::Variables, "Value02", SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::Value03, section::Variables, "Value03", SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::Value04, section::Variables, "Value04", SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::Value05, section::Variables, "Value05", SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::ChartLeft, section::Chart, "Left", SettingType::Integer,
-     DefaultKind::CalculatorLeft, 0},
-    {SettingKey::ChartTop, section::Chart, "Top", SettingType::Integer,
-     DefaultKind::BelowCalculator, 0},
-    {SettingKey::ChartWidth, section::Chart, "Width", SettingType::Integer, DefaultKind::Fixed,
-     800},
-    {SettingKey::ChartHeight, section::Chart, "Height", SettingType::Integer, DefaultKind::Fixed,
-     600},
-    {SettingKey::ChartWindowsState, section::Chart, "WindowsState", SettingType::Integer,
-     DefaultKind::Fixed, 0},
-    {SettingKey::ChartEntriesCount, section::ChartEntries, kHistoryCountKey, SettingType::Integer,
-     DefaultKind::Fixed, 0},
-    {SettingKey::ChartEntriesItems, section::ChartEntries, "", SettingType::HistoryItems,
-     DefaultKind::Fixed, 0},
-    {SettingKey::ChartEntriesCurrent, section::ChartEntries, kHistoryCurrentKey, SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::CalculatorEntriesCount, section::CalculatorEntries, kHistoryCountKey,
-     SettingType::Integer, DefaultKind::Fixed, 0},
-    {SettingKey::CalculatorEntriesItems, section::CalculatorEntries, "", SettingType::HistoryItems,
-     DefaultKind::Fixed, 0},
-    {SettingKey::CalculatorEntriesCurrent, section::CalculatorEntries, kHistoryCurrentKey,
-     SettingType::Text, DefaultKind::Fixed, 0},
-    {SettingKey::CalculatorMemo1, section::Calculator, "Memo1", SettingType::Text,
-     DefaultKind::Fixed, 0},
-    {SettingKey::CalculatorMemo2, section::Calculator, "Memo2", SettingType::Text,
-     DefaultKind::Fixed, 0},
-}};
+inline constexpr std::array<KeySpec, 29> kSettingKeys = detail::KeyTable();
 
 namespace detail {
 constexpr bool RowsMatchTheirIds() {

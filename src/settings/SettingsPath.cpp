@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
 
 // The folder that the build's install rules put the program into (CMake's full BINDIR).
 #ifndef ZIFFA_INSTALL_BINDIR
@@ -160,28 +160,17 @@ void CreateSettingsFolder(const fs::path &settingsFile) {
     }
 }
 
-} // namespace ziffa
-
-namespace ziffa {
-
-std::filesystem::path SettingsStateFolder(const EnvironmentLookup &environment) {
-    const auto set = [&](std::string_view name) {
-        std::optional<std::string> value = environment(name);
-        return value && !value->empty() ? value : std::nullopt;
-    };
-    if (auto xdg = set("XDG_STATE_HOME")) {
-        std::filesystem::path folder(*xdg);
-        if (folder.is_absolute()) {
-            return folder / "ziffa";
-        }
+fs::path SettingsStateFolder(const EnvironmentLookup &environment) {
+    if (auto xdg = AbsoluteFolder(environment, "XDG_STATE_HOME")) {
+        return *xdg / "ziffa";
     }
-    if (auto home = set("HOME")) {
-        return std::filesystem::path(*home) / ".local" / "state" / "ziffa";
+    if (auto home = NonEmpty(environment, "HOME")) {
+        return fs::path(*home) / ".local" / "state" / "ziffa";
     }
     return {};
 }
 
-std::filesystem::path SettingsStateFolder() {
+fs::path SettingsStateFolder() {
     return SettingsStateFolder([](std::string_view name) -> std::optional<std::string> {
         const char *value = std::getenv(std::string(name).c_str());
         return value != nullptr ? std::optional<std::string>(value) : std::nullopt;

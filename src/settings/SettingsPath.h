@@ -52,10 +52,6 @@ std::filesystem::path SettingsFilePath(const std::filesystem::path &executable);
 // when that fails.
 void CreateSettingsFolder(const std::filesystem::path &settingsFile);
 
-} // namespace ziffa
-
-namespace ziffa {
-
 // The user's state folder for the program, where a save that writes the settings file in place
 // keeps its journal (see ReplaceFile): $XDG_STATE_HOME/ziffa, by default ~/.local/state/ziffa.
 // An empty or relative XDG_STATE_HOME counts as unset; without it and HOME, nothing (an empty

@@ -1,6 +1,7 @@
 #include "cli/Headless.h"
 #include "cli/CommandLine.h"
 #include "cli/Usage.h"
+#include "system/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,25 +20,7 @@
 namespace ziffa {
 namespace {
 
-// A file descriptor closed at the end of its scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    void Close() {
-        ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
+using Fd = FileDescriptor;
 
 // An in-memory file holding text, read from its start.
 int MemoryFile(const std::string &text) {

@@ -5,7 +5,8 @@
 
 #include "components/PictureFile.h"
 #include "settings/IniStore.h"
-#include "system/FileIo.h"
+#include "system/FileDescriptor.h"
+#include "system/SafeReplace.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -49,14 +50,9 @@ using test::WriteBytes;
 std::string ReadAll(int fd) {
     std::string bytes;
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return bytes;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
+    for (ReadOutcome read; (read = ReadSome(fd, buffer, sizeof buffer)).bytes > 0;)
+        bytes.append(buffer, read.bytes);
+    return bytes;
 }
 
 // A process of its own: standard output to a pipe that this object reads (or to a given
@@ -65,11 +61,13 @@ class Process {
 public:
     explicit Process(const std::vector<std::string> &args, int out = -1,
                      const fs::path &err = "/dev/null") {
-        int pipeFds[2] = {-1, -1};
+        FileDescriptor pipeEnd; // the child's end, closed here once the child has it
         if (out < 0) {
+            int pipeFds[2] = {-1, -1};
             EXPECT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
-            out = pipeFds[1];
-            out_ = pipeFds[0];
+            out_ = FileDescriptor(pipeFds[0]);
+            pipeEnd = FileDescriptor(pipeFds[1]);
+            out = pipeEnd.get();
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -83,23 +81,19 @@ public:
         EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0)
             << args[0];
         posix_spawn_file_actions_destroy(&actions);
-        if (pipeFds[1] >= 0)
-            ::close(pipeFds[1]);
     }
     Process(const Process &) = delete;
     Process &operator=(const Process &) = delete;
     ~Process() {
         if (!ended_)
             Kill();
-        if (out_ >= 0)
-            ::close(out_);
     }
 
     // Reads standard output up to a line, false when it ends first.
     bool WaitForLine(std::string_view line) {
         std::string got;
         char c;
-        while (::read(out_, &c, 1) == 1) {
+        while (::read(out_.get(), &c, 1) == 1) {
             if (c != '\n') {
                 got += c;
             } else if (got == line) {
@@ -110,7 +104,7 @@ public:
         }
         return false;
     }
-    std::string Output() { return ReadAll(out_); }
+    std::string Output() { return ReadAll(out_.get()); }
 
     bool Ended() {
         if (!ended_ && ::waitpid(pid_, &status_, WNOHANG) == pid_)
@@ -135,7 +129,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int out_ = -1;
+    FileDescriptor out_;
     int status_ = 0;
     bool ended_ = false;
 };
@@ -269,11 +263,11 @@ TEST(PlotOutput, DevicesAndStandardOutput) {
 
     // Standard output sent to a file: the picture lands in the file.
     TempFolder folder;
-    const int fd = ::open((folder / "out.png").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
+    FileDescriptor file = OpenFile(folder / "out.png", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_TRUE(file.valid());
     {
-        Process process(with("/dev/stdout"), fd);
-        ::close(fd);
+        Process process(with("/dev/stdout"), file.get());
+        file.Close();
         EXPECT_EQ(process.Finish(), 0);
     }
     EXPECT_EQ(Decoded(ReadBytes(folder / "out.png")).size(), QSize(30, 20));

@@ -4,7 +4,7 @@
 // It prints "saving" on standard output as the save begins. Exit status 0 saved, 1 a file error.
 #include "SessionText.h"
 
-#include "system/FileIo.h"
+#include "settings/IniStore.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,4 +1,6 @@
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
+
+#include "system/FileDescriptor.h"
 
 #include <gtest/gtest.h>
 
@@ -307,14 +309,14 @@ TEST(ReplaceFile, RemovesWhatKilledSavesLeftAndNothingElse) {
         for (const Leftover &leftover : cases) {
             WriteBytes(folder / leftover.name, "part of a save");
         }
-        const int locked = ::open((folder / (".s.ini." + dead + ".beef.tmp")).c_str(), O_RDONLY);
-        ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+        FileDescriptor locked = OpenFile(folder / (".s.ini." + dead + ".beef.tmp"), O_RDONLY);
+        ASSERT_EQ(::flock(locked.get(), LOCK_EX), 0);
         if (recovery) {
             RecoverInterruptedReplace(folder / "s.ini", state.path());
         } else {
             ReplaceFile(folder / "s.ini", "new", state.path());
         }
-        ::close(locked);
+        locked.Close();
         for (const Leftover &leftover : cases) {
             EXPECT_EQ(fs::exists(folder / leftover.name), !leftover.removed) << leftover.name;
         }
@@ -335,23 +337,6 @@ TEST(RecoverInterruptedReplace, DamagedJournalIsDroppedAndTheFileLeftAlone) {
     RecoverInterruptedReplace(file, state.path());
     EXPECT_EQ(ReadBytes(file), "old");
     EXPECT_FALSE(fs::exists(journal));
-}
-
-TEST(ReadWholeFile, ReadsEveryByteOrNothing) {
-    TempFolder folder;
-    std::string bytes;
-    for (int i = 0; i < 70000; ++i) {
-        bytes += static_cast<char>(i * 7);
-    }
-    WriteBytes(folder / "bytes", bytes);
-    EXPECT_EQ(ReadWholeFile(folder / "bytes"), bytes);
-    WriteBytes(folder / "empty", "");
-    EXPECT_EQ(ReadWholeFile(folder / "empty"), std::string());
-    EXPECT_EQ(ReadWholeFile(folder / "absent"), std::nullopt);
-    fs::create_symlink("absent", folder / "dangling");
-    EXPECT_EQ(ReadWholeFile(folder / "dangling"), std::nullopt);
-    EXPECT_THROW(ReadWholeFile(folder / "bytes", 1000), FileError);
-    EXPECT_THROW(ReadWholeFile("/dev/zero"), FileError) << "a device is no settings file";
 }
 
 TEST(CanCreateFilesIn, ProbesTheFolder) {

@@ -1,44 +1,14 @@
 #pragma once
 
-// Whole-file reading and safe replacement of small text files (POSIX).
+// The safe replacement of a file: the file is always either the old one, whole, or the new one,
+// whole, whenever the writing process is killed and whatever fails (POSIX).
 
-#include <cstddef>
 #include <filesystem>
-#include <optional>
-#include <stdexcept>
-#include <string>
 #include <string_view>
-#include <system_error>
+
+#include "system/WholeFile.h"
 
 namespace ziffa {
-
-// A file that exists but can't be read, or that can't be written. what() says so in Polish and
-// names the file and the reason (the system's own put into Polish by ErrnoText, paths as the file
-// system spells them).
-class FileError : public std::runtime_error {
-public:
-    FileError(const std::filesystem::path &file, const std::string &action, std::error_code code);
-    FileError(const std::filesystem::path &file, const std::string &action,
-              const std::string &reason);
-
-    const std::filesystem::path &path() const noexcept { return path_; }
-    std::error_code code() const noexcept { return code_; }
-
-private:
-    std::filesystem::path path_;
-    std::error_code code_;
-};
-
-// The largest file ReadWholeFile accepts. Far above anything the program writes; a larger file is
-// damage, refused with a FileError rather than read into memory.
-inline constexpr std::size_t kMaxReadFileSize = std::size_t{128} << 20;
-
-// Reads all of a regular file. Returns nothing when the file doesn't exist (a missing file, a
-// dangling symbolic link, or a plain file where a folder of the path should be). Throws FileError
-// when it exists but can't be read: no permission, a folder or a device in its place, larger
-// than maxSize.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path &file,
-                                         std::size_t maxSize = kMaxReadFileSize);
 
 // Replaces a file's contents so that the file is always either the old one, whole, or the new
 // one, whole. A file that exists but that the user may not write is refused, as when written in

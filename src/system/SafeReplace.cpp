@@ -1,6 +1,7 @@
-#include "system/FileIo.h"
+#include "system/SafeReplace.h"
 
 #include "system/ErrnoText.h"
+#include "system/FileDescriptor.h"
 
 #include <algorithm>
 #include <array>
@@ -23,18 +24,9 @@ namespace ziffa {
 
 namespace fs = std::filesystem;
 
-FileError::FileError(const fs::path &file, const std::string &action, std::error_code code)
-    : FileError(file, action, ErrorCodeText(code)) {
-    code_ = code;
-}
-
-FileError::FileError(const fs::path &file, const std::string &action, const std::string &reason)
-    : std::runtime_error(action + " \"" + file.string() + "\": " + reason), path_(file) {}
-
 namespace {
 
 // The messages name the file and the reason; the user sees them as they stand.
-constexpr const char *kCannotRead = "Nie można odczytać pliku";
 constexpr const char *kCannotWrite = "Nie można zapisać pliku";
 
 constexpr int kMaxLinkHops = 40;
@@ -47,68 +39,6 @@ constexpr std::string_view kJournalMagic = "ziffa journal 1\n";
 
 std::error_code LastError() {
     return {errno, std::generic_category()};
-}
-
-// Owns a file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) noexcept : fd_(fd) {}
-    FileDescriptor(FileDescriptor &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor &operator=(FileDescriptor &&other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    int get() const noexcept { return fd_; }
-    bool valid() const noexcept { return fd_ >= 0; }
-
-    // Closes now and reports a failure, which some file systems only reveal at this point.
-    std::error_code Close() noexcept {
-        const int fd = std::exchange(fd_, -1);
-        if (fd >= 0 && ::close(fd) != 0) {
-            return LastError();
-        }
-        return {};
-    }
-
-private:
-    int fd_;
-};
-
-FileDescriptor Open(const fs::path &file, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(file.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
-    } while (fd < 0 && errno == EINTR);
-    return FileDescriptor(fd);
-}
-
-std::string NotRegularReason(mode_t mode) {
-    return S_ISDIR(mode) ? "w jego miejscu jest folder" : "to nie jest zwykły plik";
-}
-
-// Writes all bytes at the given offset; returns the error of the first failed write.
-std::error_code WriteAllAt(int fd, std::string_view bytes, off_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return LastError();
-        }
-        if (n == 0) {
-            return std::make_error_code(std::errc::io_error);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-        offset += n;
-    }
-    return {};
 }
 
 // Follows symbolic links to the path that finally names the file (which may not exist yet).
@@ -140,7 +70,7 @@ fs::path FolderOf(const fs::path &file) {
 // Makes a completed rename or removal durable; a failure here leaves a whole file either way, so
 // it is not reported.
 void SyncFolder(const fs::path &folder) {
-    FileDescriptor fd = Open(folder, O_RDONLY | O_DIRECTORY);
+    FileDescriptor fd = OpenFile(folder, O_RDONLY | O_DIRECTORY);
     if (fd.valid()) {
         ::fsync(fd.get());
     }
@@ -228,7 +158,7 @@ public:
             name.append(base).append(".").append(pid).append(".").append(RandomSuffix());
             name.append(".tmp");
             fs::path candidate = folder / name;
-            fd_ = Open(candidate, O_WRONLY | O_CREAT | O_EXCL, mode);
+            fd_ = OpenFile(candidate, O_WRONLY | O_CREAT | O_EXCL, mode);
             if (fd_.valid()) {
                 TryLock(fd_.get());
                 path_ = std::move(candidate);
@@ -274,7 +204,7 @@ void RemoveLeftovers(const fs::path &folder, std::string_view base) noexcept {
             if (!writer || *writer == ::getpid() || ProcessLives(*writer)) {
                 continue;
             }
-            FileDescriptor fd = Open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+            FileDescriptor fd = OpenFile(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
             struct stat opened {};
             struct stat named {};
             if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
@@ -291,9 +221,10 @@ void RemoveLeftovers(const fs::path &folder, std::string_view base) noexcept {
 
 // ---- Writing a file in place.
 
-// Writes the file's new contents over its old ones through a descriptor open for writing. The
-// space for the new contents is reserved first, so a full disk fails before any old byte is
-// changed (throwing ReserveFailed); a failure past that point may leave the file partly written.
+// Writes the file's new contents over its old ones through a descriptor just opened for writing
+// (so at the file's start). The space for the new contents is reserved first, so a full disk
+// fails before any old byte is changed (throwing ReserveFailed); a failure past that point may
+// leave the file partly written.
 struct ReserveFailed : FileError {
     using FileError::FileError;
 };
@@ -313,7 +244,7 @@ void OverwriteContents(const fs::path &target, int fd, std::string_view contents
                                 std::error_code(reserved, std::generic_category()));
         }
     }
-    if (auto error = WriteAllAt(fd, contents, 0)) {
+    if (auto error = WriteAll(fd, contents)) {
         throw FileError(target, kCannotWrite, error);
     }
     if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0) {
@@ -422,7 +353,7 @@ void WriteJournal(const fs::path &journal, const std::string &fullPath, std::str
     if (!temp.valid()) {
         fail(temp.error());
     }
-    if (auto error = WriteAllAt(temp.fd().get(), JournalText(fullPath, contents), 0)) {
+    if (auto error = WriteAll(temp.fd().get(), JournalText(fullPath, contents))) {
         fail(error);
     }
     if (::fsync(temp.fd().get()) != 0) {
@@ -457,7 +388,7 @@ void ReplaceThroughTempFile(const fs::path &target, TempFile &temp, const struct
             throw FileError(target, kCannotWrite, LastError());
         }
     }
-    if (auto error = WriteAllAt(fd, contents, 0)) {
+    if (auto error = WriteAll(fd, contents)) {
         throw FileError(target, kCannotWrite, error);
     }
     if (::fsync(fd) != 0) {
@@ -484,8 +415,8 @@ void WriteInPlace(const fs::path &target, std::string_view contents, bool exists
                             "(XDG_STATE_HOME, HOME) nie da się go bezpiecznie "
                             "zapisać w miejscu");
     }
-    FileDescriptor fd = exists ? Open(target, O_WRONLY | O_NONBLOCK)
-                               : Open(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    FileDescriptor fd = exists ? OpenFile(target, O_WRONLY | O_NONBLOCK)
+                               : OpenFile(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (!fd.valid()) {
         throw FileError(target, kCannotWrite, whyNoTemp);
     }
@@ -532,56 +463,6 @@ void WriteInPlace(const fs::path &target, std::string_view contents, bool exists
 }
 
 } // namespace
-
-std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSize) {
-    // O_NONBLOCK: a FIFO in the file's place must not stall the open.
-    FileDescriptor fd = Open(file, O_RDONLY | O_NONBLOCK);
-    if (!fd.valid()) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
-        }
-        throw FileError(file, kCannotRead, LastError());
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        throw FileError(file, kCannotRead, LastError());
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw FileError(file, kCannotRead, NotRegularReason(st.st_mode));
-    }
-    const std::string tooLarge = "plik jest większy niż " + std::to_string(maxSize >> 20) + " MB";
-    if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
-        throw FileError(file, kCannotRead, tooLarge);
-    }
-    // One byte of room beyond the size, so the read that meets the end needs no reallocation.
-    std::string text(static_cast<std::size_t>(st.st_size) + 1, '\0');
-    std::size_t got = 0;
-    for (;;) {
-        if (got == text.size()) {
-            // The file grew while being read.
-            if (got > maxSize) {
-                throw FileError(file, kCannotRead, tooLarge);
-            }
-            text.resize(std::min(maxSize + 1, 2 * text.size()));
-        }
-        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileError(file, kCannotRead, LastError());
-        }
-        if (n == 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got > maxSize) {
-        throw FileError(file, kCannotRead, tooLarge);
-    }
-    text.resize(got);
-    return text;
-}
 
 fs::path JournalFileOf(const fs::path &file, const fs::path &journalFolder) {
     return journalFolder / JournalName(FullPathOf(file));
@@ -636,9 +517,9 @@ void RecoverInterruptedReplace(const fs::path &file, const fs::path &journalFold
                         reason + " (kopia nowej treści: \"" + journal.string() + "\")");
     };
     bool created = false;
-    FileDescriptor fd = Open(target, O_WRONLY | O_NONBLOCK);
+    FileDescriptor fd = OpenFile(target, O_WRONLY | O_NONBLOCK);
     if (!fd.valid() && errno == ENOENT) {
-        fd = Open(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        fd = OpenFile(target, O_WRONLY | O_CREAT | O_EXCL, 0666);
         created = fd.valid();
     }
     if (!fd.valid()) {
