@@ -45,6 +45,13 @@ void SetEditTextIfOther(QComboBox &box, const QString &text) {
         box.setEditText(text);
 }
 
+void AcceptIntoHistory(QComboBox &box) {
+    const QString accepted = box.currentText();
+    AddToHistory(box, accepted);
+    SetEditTextIfOther(box, accepted);
+    box.lineEdit()->selectAll();
+}
+
 void FocusWholeText(QComboBox &box) {
     box.setFocus(Qt::ShortcutFocusReason);
     if (QLineEdit *edit = box.lineEdit())

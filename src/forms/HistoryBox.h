@@ -34,6 +34,10 @@ void FollowEditText(QComboBox &box);
 // set, which for texts of megabytes takes seconds.
 void SetEditTextIfOther(QComboBox &box, const QString &text);
 
+// Takes the box's text, accepted by a calculation or a drawing, into its history (AddToHistory)
+// and leaves it shown and selected whole, so that typing replaces it.
+void AcceptIntoHistory(QComboBox &box);
+
 // Moves the focus into the box and selects its whole text, as the box's label does (Alt and the
 // underlined letter), so that typing replaces the text.
 void FocusWholeText(QComboBox &box);
