@@ -1,6 +1,6 @@
 #include "forms/HistoryBox.h"
 
-#include "forms/History.h"
+#include "forms/HistoryRule.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "forms/History.h"
+#include "forms/HistoryRule.h"
 
 #include <QComboBox>
 
