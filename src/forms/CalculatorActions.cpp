@@ -6,7 +6,6 @@
 #include "forms/ChartWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
-#include "forms/History.h"
 #include "forms/HistoryBox.h"
 #include "forms/InformationWindow.h"
 #include "forms/TextConvert.h"
@@ -51,10 +50,7 @@ void CalculatorWindow::ButtonCalculateClick() {
         ComboBoxExpression->lineEdit()->setCursorPosition(errorPosition);
         return;
     }
-    const QString accepted = ComboBoxExpression->currentText();
-    AddToHistory(*ComboBoxExpression, accepted);
-    SetEditTextIfOther(*ComboBoxExpression, accepted);
-    ComboBoxExpression->lineEdit()->selectAll();
+    AcceptIntoHistory(*ComboBoxExpression);
 }
 
 bool CalculatorWindow::ResultShowsError() const {
@@ -63,6 +59,19 @@ bool CalculatorWindow::ResultShowsError() const {
 
 // ---- Memory slots.
 
+namespace {
+
+// A slot takes a text that isn't blank. Its recall button is enabled after a text it took; a
+// blank text disables the button and leaves the slot as it was.
+void StoreInSlot(std::string &slot, QToolButton &recall, std::string_view text) {
+    const bool taken = !TrimBlanks(text).empty();
+    if (taken)
+        slot = std::string(text);
+    recall.setEnabled(taken);
+}
+
+} // namespace
+
 void CalculatorWindow::EditResultChange() {
     const bool enabled = !ResultShowsError() && !EditResult->text().isEmpty();
     SpeedButton2->setEnabled(enabled);
@@ -70,21 +79,11 @@ void CalculatorWindow::EditResultChange() {
 }
 
 void CalculatorWindow::StoreMemory1(std::string_view text) {
-    if (TrimBlanks(text).empty()) {
-        SpeedButton3->setEnabled(false);
-        return;
-    }
-    MemorySlot1 = std::string(text);
-    SpeedButton3->setEnabled(true);
+    StoreInSlot(MemorySlot1, *SpeedButton3, text);
 }
 
 void CalculatorWindow::StoreMemory2(std::string_view text) {
-    if (TrimBlanks(text).empty()) {
-        SpeedButton5->setEnabled(false);
-        return;
-    }
-    MemorySlot2 = std::string(text);
-    SpeedButton5->setEnabled(true);
+    StoreInSlot(MemorySlot2, *SpeedButton5, text);
 }
 
 void CalculatorWindow::SpeedButton2Click() {

@@ -6,7 +6,6 @@
 #include "components/Graph3d.h"
 #include "forms/ChartLook.h"
 #include "forms/ChartWindow.h"
-#include "forms/History.h"
 #include "forms/HistoryBox.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
@@ -86,10 +85,7 @@ void CalculatorWindow::ButtonDrawClick(QObject *sender) {
     EvaluateExpression(text, errorCode, errorPosition, variables.count, variables.values,
                        variables.names, 0);
     if (errorCode <= 0) {
-        const QString accepted = ComboBoxFun->currentText();
-        AddToHistory(*ComboBoxFun, accepted);
-        SetEditTextIfOther(*ComboBoxFun, accepted);
-        edit.selectAll();
+        AcceptIntoHistory(*ComboBoxFun);
         return;
     }
     if (!sender)
@@ -129,10 +125,7 @@ void CalculatorWindow::DrawFunction(QObject *sender, const std::string &text) {
     graph.g3D_cleargraph();
     graph.g3D_drawfromfunction(text);
     lastDrawn_ = text;
-    const QString accepted = ComboBoxFun->currentText();
-    AddToHistory(*ComboBoxFun, accepted);
-    SetEditTextIfOther(*ComboBoxFun, accepted);
-    ComboBoxFun->lineEdit()->selectAll();
+    AcceptIntoHistory(*ComboBoxFun);
 }
 
 void CalculatorWindow::ChartModeReset() {

@@ -32,9 +32,6 @@ public:
     explicit CalculatorWindow(QStringList commandLine = {});
     ~CalculatorWindow() override;
 
-    CalculatorWindow(const CalculatorWindow &) = delete;
-    CalculatorWindow &operator=(const CalculatorWindow &) = delete;
-
     // ---- Controls, owned by the window.
     QWidget *PanelOblicz;
     QLabel *Label3;

@@ -5,6 +5,10 @@
 
 namespace ziffa {
 
+QFont ChartFont() {
+    return PointFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
 void SetChartWindowProperties(TGraph3D &graph) {
     graph.g3D_drawxmin = -4.0f;
     graph.g3D_drawxmax = 4.0f;
@@ -26,7 +30,7 @@ void ApplyChartLook(TGraph3D &graph) {
     graph.DesignDefaults();
     SetChartWindowProperties(graph);
     // The scale numbers in the chart window's font, wherever the graph is drawn.
-    graph.setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
+    graph.setFont(ChartFont());
 }
 
 } // namespace ziffa

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QFont>
+
 namespace ziffa {
 
 class TGraph3D;
+
+// The chart window's font, in which a drawing chart also writes its scale numbers.
+QFont ChartFont();
 
 // The chart window's graph settings, in the order the window sets them at creation: the six
 // ranges, the two projected-plane bounds, the axes, both line families and the three steps.

@@ -1,10 +1,9 @@
 #include "forms/ChartWindow.h"
 
-#include "forms/ChartLook.h"
-
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
 #include "forms/CalculatorWindow.h"
+#include "forms/ChartLook.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/KeyMapping.h"
@@ -22,7 +21,7 @@ ChartWindow *FormWykres = nullptr;
 ChartWindow::ChartWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("FormWykres"));
     setWindowTitle(QStringLiteral("Wykres"));
-    setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(ChartFont());
     QPalette background = palette();
     background.setColor(QPalette::Window, Black);
     setPalette(background);

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
 
 #include <functional>
-
-#include <QWidget>
 
 class QCloseEvent;
 class QKeyEvent;
@@ -24,9 +23,6 @@ public:
 
     ChartWindow();
     ~ChartWindow() override;
-
-    ChartWindow(const ChartWindow &) = delete;
-    ChartWindow &operator=(const ChartWindow &) = delete;
 
     QTimer *TimerClear;
     TGraph3D *Graph = nullptr;

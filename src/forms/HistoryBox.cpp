@@ -1,41 +1,55 @@
 #include "forms/HistoryBox.h"
 
+#include "forms/HistoryRule.h"
+
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
 
 namespace ziffa {
 
+EditState EditState::Of(const QLineEdit &edit) {
+    return {edit.text(), edit.cursorPosition(), edit.selectionStart(),
+            static_cast<int>(edit.selectedText().size())};
+}
+
+void EditState::RestoreCaretIn(QLineEdit &edit) const {
+    if (selectionStart < 0) {
+        edit.setCursorPosition(cursor);
+    } else if (cursor == selectionStart) {
+        // The caret stands at the selection's start (it was made leftwards).
+        edit.setSelection(selectionStart + selectionLength, -selectionLength);
+    } else {
+        edit.setSelection(selectionStart, selectionLength);
+    }
+}
+
 void FollowEditText(QComboBox &box) {
     QLineEdit *edit = box.lineEdit();
     if (!edit)
         return;
-    const QString text = edit->text();
-    const int row = box.findText(text, Qt::MatchFixedString); // fixed string, any letter case
+    const int row = FindHistoryEntry(box, edit->text());
     if (row == box.currentIndex())
         return;
     // Choosing a row writes its text into the edit part, unless it is the same already.
-    const bool selected = edit->hasSelectedText();
-    const int selectionStart = edit->selectionStart();
-    const int selectionLength = static_cast<int>(edit->selectedText().size());
-    const int cursor = edit->cursorPosition();
+    const EditState before = EditState::Of(*edit);
     box.setCurrentIndex(row);
-    if (edit->text() == text)
+    if (edit->text() == before.text)
         return;
-    edit->setText(text);
-    if (!selected) {
-        edit->setCursorPosition(cursor);
-    } else if (cursor == selectionStart) {
-        // The caret stands at the selection's start (it was made leftwards).
-        edit->setSelection(selectionStart + selectionLength, -selectionLength);
-    } else {
-        edit->setSelection(selectionStart, selectionLength);
-    }
+    edit->setText(before.text);
+    before.RestoreCaretIn(*edit);
 }
 
 void SetEditTextIfOther(QComboBox &box, const QString &text) {
     if (box.currentText() != text)
         box.setEditText(text);
+}
+
+void AcceptIntoHistory(QComboBox &box) {
+    const QString accepted = box.currentText();
+    AddToHistory(box, accepted);
+    SetEditTextIfOther(box, accepted);
+    box.lineEdit()->selectAll();
 }
 
 void FocusWholeText(QComboBox &box) {
@@ -56,9 +70,7 @@ HistoryBox::HistoryBox(QWidget *parent) : QComboBox(parent) {
 
 void HistoryBox::showPopup() {
     FollowEditText(*this);
-    const QLineEdit &edit = *lineEdit();
-    beforePopup_ = {edit.text(), edit.cursorPosition(), edit.selectionStart(),
-                    static_cast<int>(edit.selectedText().size())};
+    beforePopup_ = EditState::Of(*lineEdit());
     QComboBox::showPopup();
     if (currentIndex() < 0) {
         // No row is current, and none becomes current when the list takes the focus.
@@ -70,17 +82,8 @@ void HistoryBox::showPopup() {
 void HistoryBox::hidePopup() {
     QComboBox::hidePopup();
     // (A chosen entry is written into the edit part after this: see activated.)
-    QLineEdit &edit = *lineEdit();
-    if (edit.text() != beforePopup_.text)
-        return;
-    if (beforePopup_.selectionStart < 0) {
-        edit.setCursorPosition(beforePopup_.cursor);
-    } else if (beforePopup_.cursor == beforePopup_.selectionStart) {
-        edit.setSelection(beforePopup_.selectionStart + beforePopup_.selectionLength,
-                          -beforePopup_.selectionLength);
-    } else {
-        edit.setSelection(beforePopup_.selectionStart, beforePopup_.selectionLength);
-    }
+    if (lineEdit()->text() == beforePopup_.text)
+        beforePopup_.RestoreCaretIn(*lineEdit());
 }
 
 void HistoryBox::keyPressEvent(QKeyEvent *event) {

@@ -3,12 +3,26 @@
 #include <QComboBox>
 
 class QKeyEvent;
+class QLineEdit;
 class QWheelEvent;
 
 namespace ziffa {
 
 // The longest text a line edit can hold: every box takes whatever the user gives it whole.
 inline constexpr int LongestText = 2147483647;
+
+// What an edit part shows: its text, the caret, and the selection with the side the caret stands
+// on, to be put back after the box has written a text of its own into it.
+struct EditState {
+    QString text;
+    int cursor = 0;
+    int selectionStart = -1; // no selection
+    int selectionLength = 0;
+
+    static EditState Of(const QLineEdit &edit);
+    // Puts the caret and the selection back into an edit that shows the same text again.
+    void RestoreCaretIn(QLineEdit &edit) const;
+};
 
 // Makes the box's current row the first entry equal to its edit text, ignoring letter case as
 // the history rule does, or no row when there is none; the edit text, the caret and the
@@ -19,6 +33,10 @@ void FollowEditText(QComboBox &box);
 // Sets the box's edit text unless it reads so already. A text is laid out anew whenever it is
 // set, which for texts of megabytes takes seconds.
 void SetEditTextIfOther(QComboBox &box, const QString &text);
+
+// Takes the box's text, accepted by a calculation or a drawing, into its history (AddToHistory)
+// and leaves it shown and selected whole, so that typing replaces it.
+void AcceptIntoHistory(QComboBox &box);
 
 // Moves the focus into the box and selects its whole text, as the box's label does (Alt and the
 // underlined letter), so that typing replaces the text.
@@ -43,12 +61,6 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    struct EditState {
-        QString text;
-        int cursor = 0;
-        int selectionStart = -1;
-        int selectionLength = 0;
-    };
     EditState beforePopup_;
 };
 

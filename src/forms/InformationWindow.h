@@ -15,9 +15,6 @@ public:
     explicit InformationWindow(QWidget *parent = nullptr);
     ~InformationWindow() override;
 
-    InformationWindow(const InformationWindow &) = delete;
-    InformationWindow &operator=(const InformationWindow &) = delete;
-
     QPlainTextEdit *Memo1;
     QPushButton *Button1;
 

@@ -26,9 +26,6 @@ public:
     VariablesWindow();
     ~VariablesWindow() override;
 
-    VariablesWindow(const VariablesWindow &) = delete;
-    VariablesWindow &operator=(const VariablesWindow &) = delete;
-
     // ---- Controls, in the order in which the window declares them.
     QLineEdit *Edit1;
     QLabel *Label1;

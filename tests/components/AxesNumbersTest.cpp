@@ -31,11 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{999999.5, "1e+06"}, FormatCase{0, "0"}, FormatCase{-2.5f, "-2.5"},
                       FormatCase{1e100, "1e+100"}));
 
-// The chart window's ranges on the example component: one unit is 50 pixels, the origin at
-// pixel (262, 212), and a depth of 4 shifts a point by (-2, -2).
+// The cube of four on the example component: one unit is 50 pixels, the origin at pixel
+// (262, 212), and a depth of 4 shifts a point by (-2, -2).
 std::unique_ptr<TGraph3D> AxesGraph() {
     auto g = MakeExampleGraph();
-    ApplyChartSettings(*g);
+    DrawCubeOfFour(*g);
+    g->g3D_drawaxises = true;
     g->g3D_cl_axisescolor = RGB(128, 128, 128);
     g->g3D_cl_grtextcolor = RGB(255, 0, 0);
     return g;

@@ -11,13 +11,13 @@ namespace ziffa::testing {
 namespace {
 
 // The surface of sin(x)*cos(y) as the designer defaults draw it (purple from above, green from
-// below, grey axes, margin 12, line mode) with the chart window's ranges and steps, without the
-// scale numbers so that no font can change the picture.
+// below, grey axes, margin 12, line mode) over the cube of four, without the scale numbers so
+// that no font can change the picture.
 //
 // To regenerate the golden picture after a deliberate change, run the test with
 // ZIFFA_UPDATE_GOLDEN=1 and look at the new PNG before committing it.
 TEST(Golden, SurfaceOfSinXCosY) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_drawnumbers = false;
     g->g3D_cleargraph();
     ASSERT_EQ(g->g3D_drawfromfunction("sin(x)*cos(y)"), 0);

@@ -35,29 +35,18 @@ inline std::unique_ptr<TGraph3D> MakeGraph(int width, int height) {
     return graph;
 }
 
-// The settings that the chart window gives its graph, in its order.
-inline void ApplyChartSettings(TGraph3D &g) {
-    g.g3D_drawxmin = -4.0f;
-    g.g3D_drawxmax = 4.0f;
-    g.g3D_drawymin = -4.0f;
-    g.g3D_drawymax = 4.0f;
-    g.g3D_drawzmin = -4.0f;
-    g.g3D_drawzmax = 4.0f;
-    g.g3D_realxmin = -5.0f;
-    g.g3D_realxmax = 5.0f;
-    g.g3D_drawaxises = true;
-    g.g3D_fun_drawhorizlines = true;
-    g.g3D_fun_drawvertlines = true;
-    g.g3D_fun_xlinestep = 0.05f;
-    g.g3D_fun_zlinestep = 0.05f;
-    g.g3D_fun_step = 0.1f;
+// Draws x, y and z each from -4 to 4, so that every axis shows whole units.
+inline void DrawCubeOfFour(TGraph3D &g) {
+    g.g3D_drawxmin = g.g3D_drawymin = g.g3D_drawzmin = -4.0f;
+    g.g3D_drawxmax = g.g3D_drawymax = g.g3D_drawzmax = 4.0f;
 }
 
-// The designer defaults with the chart window's settings over them.
-inline std::unique_ptr<TGraph3D> MakeDesignedChartGraph(int width, int height) {
+// The component's designer defaults (the x and z of which span -3.14 to 3.14) over the cube of
+// four: surfaces in purple and green over black, grey axes, red numbers, a margin of 12.
+inline std::unique_ptr<TGraph3D> MakeDesignedGraph(int width, int height) {
     auto graph = MakeGraph(width, height);
     graph->DesignDefaults();
-    ApplyChartSettings(*graph);
+    DrawCubeOfFour(*graph);
     return graph;
 }
 

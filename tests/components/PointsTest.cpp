@@ -78,9 +78,9 @@ protected:
         std::ofstream(path, std::ios::binary) << contents;
         return path;
     }
-    // The designer defaults with the chart window's ranges, on the example-sized component.
+    // The designer defaults over the cube of four, on the example-sized component.
     std::unique_ptr<TGraph3D> Graph() {
-        auto g = MakeDesignedChartGraph(524, 424);
+        auto g = MakeDesignedGraph(524, 424);
         g->g3D_drawnumbers = false;
         g->g3D_drawaxises = false;
         g->g3D_cleargraph();
@@ -216,7 +216,7 @@ std::vector<float> RangesOf(const TGraph3D &g) {
 }
 
 // Points around the origin, with extremes on every axis, so that fitted ranges differ from the
-// chart window's.
+// cube of four.
 std::string SomePoints() {
     std::string text;
     for (int i = 0; i < 2000; ++i)

@@ -15,9 +15,8 @@ namespace {
 constexpr QRgb Black = 0xff000000;
 constexpr QRgb Purple = 0xff800080;
 
-TEST(Surface, ChartSettingsMakeOneTrialAnd26082GridEvaluations) {
-    auto g = MakeGraph(556, 424);
-    ApplyChartSettings(*g);
+TEST(Surface, CubeOfFourMakesOneTrialAnd26082GridEvaluations) {
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_cleargraph();
     EXPECT_EQ(g->g3D_drawfromfunction("sin(x)*cos(y)"), 0);
     EXPECT_EQ(g->EvaluationCount(), 26083u);
@@ -27,7 +26,7 @@ TEST(Surface, ChartSettingsMakeOneTrialAnd26082GridEvaluations) {
 }
 
 TEST(Surface, RejectedTextLeavesPictureAndLastDrawingAlone) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_cleargraph();
     ASSERT_EQ(g->g3D_drawfromfunction("x*y"), 0);
     const QImage before = g->Bitmap().copy();
@@ -48,7 +47,7 @@ TEST(Surface, RejectedTextLeavesPictureAndLastDrawingAlone) {
 }
 
 TEST(Surface, UnknownNameIsRejectedBeforeAnythingIsDrawn) {
-    auto g = MakeDesignedChartGraph(100, 100);
+    auto g = MakeDesignedGraph(100, 100);
     g->g3D_cleargraph();
     const QImage before = g->Bitmap().copy();
     const int code = g->g3D_drawfromfunction("q+x");
@@ -59,7 +58,7 @@ TEST(Surface, UnknownNameIsRejectedBeforeAnythingIsDrawn) {
 }
 
 TEST(Surface, DivisionByZeroAtTheOriginIsStillDrawn) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_drawnumbers = false;
     g->g3D_drawaxises = false;
     g->g3D_cleargraph();
@@ -70,7 +69,7 @@ TEST(Surface, DivisionByZeroAtTheOriginIsStillDrawn) {
 
 // The picture of the axes and numbers alone.
 QImage AxesAndNumbersOnly(int width, int height) {
-    auto g = MakeDesignedChartGraph(width, height);
+    auto g = MakeDesignedGraph(width, height);
     g->g3D_cleargraph();
     g->axises();
     g->numbers();
@@ -78,7 +77,7 @@ QImage AxesAndNumbersOnly(int width, int height) {
 }
 
 TEST(Surface, WithoutLinesOnlyAxesAndNumbersAreDrawn) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_fun_drawhorizlines = false;
     g->g3D_fun_drawvertlines = false;
     g->g3D_cleargraph();
@@ -148,7 +147,7 @@ class BadStepTest : public ::testing::TestWithParam<StepCase> {};
 TEST_P(BadStepTest, DrawsNothingForTheFamilyAndReturns) {
     const StepCase &c = GetParam();
     auto picture = [&](float xl, float zl, float s, bool h, bool v) {
-        auto g = MakeDesignedChartGraph(556, 424);
+        auto g = MakeDesignedGraph(556, 424);
         g->g3D_fun_xlinestep = xl;
         g->g3D_fun_zlinestep = zl;
         g->g3D_fun_step = s;
@@ -185,7 +184,7 @@ TEST(Surface, RunTimeComponentWithZeroStepsReturns) {
 }
 
 TEST(Surface, ControlNarrowerThanItsMarginDrawsNoSurface) {
-    auto g = MakeDesignedChartGraph(10, 100);
+    auto g = MakeDesignedGraph(10, 100);
     g->g3D_cleargraph();
     ASSERT_LT(g->g3D_arearight(), 0);
     EXPECT_EQ(g->g3D_drawfromfunction("x*y"), 0);
@@ -194,7 +193,7 @@ TEST(Surface, ControlNarrowerThanItsMarginDrawsNoSurface) {
 }
 
 TEST(Surface, BeforeTheFirstClearNoSegmentPassesTheHorizon) {
-    auto g = MakeDesignedChartGraph(100, 100);
+    auto g = MakeDesignedGraph(100, 100);
     g->g3D_drawaxises = false;
     g->g3D_drawnumbers = false;
     EXPECT_EQ(g->g3D_drawfromfunction("x*y"), 0);
@@ -208,7 +207,7 @@ class FailedPointTest : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(FailedPointTest, HasNoPlaceAndMovesNoHorizon) {
     auto draw = [](float zmax) {
-        auto g = MakeDesignedChartGraph(556, 424);
+        auto g = MakeDesignedGraph(556, 424);
         g->g3D_drawaxises = false;
         g->g3D_drawnumbers = false;
         g->g3D_fun_drawvertlines = false;
@@ -230,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(Surface, FailedPointTest,
                                            ));
 
 TEST(Surface, PoleNearAGridLineCostsNothingOffTheBitmap) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_cleargraph();
     // x runs through values within float rounding of 0, where 1/x is of the order of 1e7 to 1e9.
     EXPECT_EQ(g->g3D_drawfromfunction("1/x"), 0);
@@ -242,7 +241,7 @@ TEST(Surface, KeepsALongTextWhole) {
     std::string text = "x";
     while (text.size() < 3000)
         text += "+0";
-    auto g = MakeDesignedChartGraph(100, 100);
+    auto g = MakeDesignedGraph(100, 100);
     g->g3D_fun_drawhorizlines = false;
     g->g3D_fun_drawvertlines = false;
     g->g3D_cleargraph();
@@ -251,7 +250,7 @@ TEST(Surface, KeepsALongTextWhole) {
 }
 
 TEST(Surface, RedrawLastRepeatsTheFunction) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_cleargraph();
     ASSERT_EQ(g->g3D_drawfromfunction("sin(x)*cos(y)"), 0);
     const QImage first = g->Bitmap().copy();
@@ -263,7 +262,7 @@ TEST(Surface, RedrawLastRepeatsTheFunction) {
 }
 
 TEST(Surface, RedrawLastAfterAClearOnlyClears) {
-    auto g = MakeDesignedChartGraph(100, 80);
+    auto g = MakeDesignedGraph(100, 80);
     g->g3D_cleargraph();
     ASSERT_EQ(g->g3D_drawfromfunction("x"), 0);
     g->g3D_cleargraph();
@@ -275,7 +274,7 @@ TEST(Surface, RedrawLastAfterAClearOnlyClears) {
 }
 
 TEST(Surface, RedrawLastFollowsANewSize) {
-    auto g = MakeDesignedChartGraph(556, 424);
+    auto g = MakeDesignedGraph(556, 424);
     g->g3D_cleargraph();
     ASSERT_EQ(g->g3D_drawfromfunction("x*y"), 0);
     g->resize(300, 200);
@@ -285,7 +284,7 @@ TEST(Surface, RedrawLastFollowsANewSize) {
 }
 
 TEST(Surface, PropertyChangesWaitForTheNextDrawing) {
-    auto g = MakeDesignedChartGraph(100, 80);
+    auto g = MakeDesignedGraph(100, 80);
     g->g3D_cleargraph();
     const QImage before = g->Bitmap().copy();
     g->g3D_cl_canvascolor = RGB(255, 255, 255);

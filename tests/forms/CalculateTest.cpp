@@ -4,7 +4,7 @@
 
 #include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
-#include "forms/History.h"
+#include "forms/HistoryRule.h"
 #include "forms/WindowGeometry.h"
 #include "interpreter/Evaluator.h"
 

@@ -74,6 +74,22 @@ TEST_F(ChartDrawingTest, DrawsTheAcceptedFunctionWithTheDesignerLook) {
     EXPECT_EQ(reference.Bitmap(), wykres->Graph->Bitmap());
 }
 
+// The chart look draws sin(x)*cos(y) as the graph component's golden picture shows it, without
+// the scale numbers, which it writes in the chart window's font.
+TEST_F(WindowsTest, TheChartLookDrawsTheGoldenSurface) {
+    TGraph3D graph;
+    graph.resize(556, 424);
+    ApplyChartLook(graph);
+    EXPECT_EQ(graph.font(), wykres->font());
+    graph.g3D_drawnumbers = false;
+    graph.g3D_cleargraph();
+    ASSERT_EQ(graph.g3D_drawfromfunction("sin(x)*cos(y)"), 0);
+    const QImage golden(QStringLiteral(ZIFFA_GOLDEN_DIR "/surface_sinx_cosy.png"));
+    ASSERT_FALSE(golden.isNull());
+    EXPECT_EQ(graph.Bitmap().convertToFormat(QImage::Format_RGB32),
+              golden.convertToFormat(QImage::Format_RGB32));
+}
+
 TEST_F(ChartDrawingTest, RefusedFunctionShowsTheMessageAndKeepsThePicture) {
     Draw(QStringLiteral("x*y"));
     const QImage before = wykres->Graph->Bitmap();

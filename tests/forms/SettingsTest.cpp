@@ -6,7 +6,7 @@
 #include "components/Graph3d.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/ChartWindow.h"
-#include "forms/History.h"
+#include "forms/HistoryRule.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
 #include "forms/WindowGeometry.h"

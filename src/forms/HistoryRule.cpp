@@ -1,11 +1,15 @@
-#include "forms/History.h"
+#include "forms/HistoryRule.h"
 
 #include <QComboBox>
 
 namespace ziffa {
 
+int FindHistoryEntry(const QComboBox &box, const QString &text) {
+    return box.findText(text, Qt::MatchFixedString); // a fixed string, in any letter case
+}
+
 void AddToHistory(QComboBox &box, const QString &text) {
-    const int found = box.findText(text, Qt::MatchFixedString); // fixed string, any letter case
+    const int found = FindHistoryEntry(box, text);
     if (found < 0) {
         box.insertItem(0, text);
     } else if (found > 0) {
