@@ -1,5 +1,7 @@
 #include "settings/IniStore.h"
 
+#include "system/LockedRead.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -87,7 +89,7 @@ void CheckKeyName(std::string_view name) {
 IniStore::IniStore(std::filesystem::path fileName, std::filesystem::path journalFolder)
     : fileName_(std::move(fileName)), journalFolder_(std::move(journalFolder)) {
     RecoverInterruptedReplace(fileName_, journalFolder_);
-    text_ = ReadWholeFile(fileName_).value_or(std::string());
+    text_ = ReadWholeFileLocked(fileName_).value_or(std::string());
     Parse();
 }
 

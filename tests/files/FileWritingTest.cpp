@@ -378,15 +378,17 @@ protected:
     bool SaveUnderWay() const {
         return GetParam().inPlace ? JournalExists() : HoldsTemporaryFile(folder.path());
     }
-    // Starts saves until one is stopped while under way; false when none could be.
-    bool StopUnderWay(std::unique_ptr<Save> &save) {
+    // Starts saves until one is stopped while under way (or at the given stage of it); false
+    // when none could be.
+    bool StopUnderWay(std::unique_ptr<Save> &save, const std::function<bool()> &stage = {}) {
+        const auto reached = [&] { return stage ? stage() : SaveUnderWay(); };
         for (int attempt = 0; attempt < 20; ++attempt) {
             WriteBytes(File(), oldText);
             save = std::make_unique<Save>(File(), journal, 'b');
-            while (!SaveUnderWay() && !save->Ended()) {
+            while (!reached() && !save->Ended()) {
             }
             save->Stop();
-            if (!save->Ended() && SaveUnderWay())
+            if (!save->Ended() && reached())
                 return true;
             save.reset();
         }
@@ -458,13 +460,15 @@ TEST_P(KilledSave, NextStartFindsTheOldFileOrTheNewOneWhole) {
 TEST_P(KilledSave, RunningCopysSaveIsLeftToIt) {
     std::unique_ptr<Save> save;
     ASSERT_TRUE(StopUnderWay(save));
-    {
-        // Another copy starts, and (writing through a temporary file) saves, meanwhile.
+    if (GetParam().inPlace) {
+        // Another copy that starts meanwhile can't have the file whole, and says so.
+        EXPECT_THROW(IniStore(File(), journal), FileError) << "read a file being written";
+    } else {
+        // Another copy starts and saves meanwhile.
         IniStore other(File(), journal);
-        if (!GetParam().inPlace)
-            other.Save();
-        EXPECT_TRUE(SaveUnderWay()) << "the running save's files stay";
+        other.Save();
     }
+    EXPECT_TRUE(SaveUnderWay()) << "the running save's files stay";
     save->Continue();
     EXPECT_EQ(save->Finish(), 0);
     EXPECT_TRUE(ReadBytes(File()) == newText);
@@ -480,6 +484,19 @@ TEST_P(KilledSave, KillWhileUnderWayIsMadeGoodByTheNextStart) {
     // A journal holds the whole new file; a temporary file is only a part of it.
     EXPECT_TRUE(ReadBytes(File()) == (GetParam().inPlace ? newText : oldText));
     ExpectNothingLeft();
+}
+
+TEST_P(KilledSave, StartWhileTheJournalIsWrittenWaitsForTheFile) {
+    if (!GetParam().inPlace)
+        GTEST_SKIP() << "the file itself is untouched until it is replaced whole";
+    // The writer holds the file from before its journal shows until the file is whole again.
+    std::unique_ptr<Save> save;
+    ASSERT_TRUE(
+        StopUnderWay(save, [&] { return HoldsTemporaryFile(journal) && !JournalExists(); }));
+    EXPECT_THROW(IniStore(File(), journal), FileError) << "read a file about to be written";
+    save->Continue();
+    EXPECT_EQ(save->Finish(), 0);
+    EXPECT_TRUE(ReadBytes(File()) == newText);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KilledSave,
