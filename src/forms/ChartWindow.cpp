@@ -11,6 +11,7 @@
 #include "forms/Reporter.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QTimer>
@@ -87,7 +88,8 @@ void ChartWindow::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
 }
 
 bool ChartWindow::SavePicture(const QString &fileName) const {
-    return WritePictureFile(Graph->Bitmap(), fileName);
+    return WritePictureFile(Graph->Bitmap(),
+                            std::filesystem::path(QFile::encodeName(fileName).toStdString()));
 }
 
 void ChartWindow::FormResize() {

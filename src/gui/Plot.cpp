@@ -11,7 +11,6 @@
 #include "system/ErrnoText.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -133,10 +132,9 @@ int Draw(const PlotOptions &options, std::ostream &out, std::ostream &err) {
             return StatusFault;
         }
     }
-    // The name comes as the file system spells it; Qt takes it back to those bytes.
-    const QString output = QFile::decodeName(QByteArray::fromStdString(*options.output));
+    // The name is written as the file system spells it, whether it is UTF-8 or not.
     QString reason;
-    if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
+    if (!WritePictureFile(graph.Bitmap(), std::filesystem::path(*options.output), &reason)) {
         err << "ziffa: nie można zapisać pliku \"" << *options.output
             << "\": " << reason.toStdString() << '\n';
         return StatusFault;
