@@ -14,8 +14,10 @@ int RunApplication(int &argc, char **argv);
 
 // Creates the three windows in their order (calculator, variables, chart), shows the calculator
 // window and runs the message loop until the calculator window closes; then destroys the
-// windows. commandLine: the arguments after the program's name; a first "--chart" switches on
-// the chart mode that draws. Needs a QApplication.
+// windows. The end of the session (SIGTERM, SIGHUP, SIGINT) closes the calculator window as its
+// close box does, and the session manager's request before a logout saves (see SessionEnd).
+// commandLine: the arguments after the program's name; a first "--chart" switches on the chart mode
+// that draws. Needs a QApplication.
 void RunWindows(QStringList commandLine);
 
 // Qt's own texts in Polish, as the whole interface is, whatever the user's locale: the file

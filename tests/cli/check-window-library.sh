@@ -158,7 +158,42 @@ if command -v Xvfb >/dev/null; then
   env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM DISPLAY=":$(cat "$tmp/display")" \
     ZIFFA_SETTINGS="$tmp/closed-stderr.ini" timeout 60 "$ziffa" exit 2>&- || status=$?
   [[ $status -eq 0 ]] || fail "without standard error the windowed program ended with $status"
+  # The display's server gone, the program ends with the session saved as far as it can be.
+  if command -v xdotool >/dev/null; then
+    env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM DISPLAY=":$(cat "$tmp/display")" \
+      ZIFFA_SETTINGS="$tmp/display-gone.ini" "$ziffa" "7*6" 2>/dev/null &
+    pid=$!
+    DISPLAY=":$(cat "$tmp/display")" timeout 60 xdotool search --sync --name '^Ziffa' >/dev/null \
+      || fail "the calculator window didn't show"
+    kill "$xvfb" && xvfb=
+    wait "$pid" || true
+    grep -qx '0=7\*6' "$tmp/display-gone.ini" || fail "the session was lost with the display"
+  fi
 else
   echo "SKIP: no Xvfb; a start without standard error is not checked"
 fi
+
+# The end of a session, SIGTERM (a logout) or SIGHUP (a closed terminal), even twice, closes the
+# calculator as its close box does, with the session saved. The copy stands in a folder whose name
+# is no UTF-8: its settings file lies beside it; ZIFFA_SETTINGS names another such file.
+session_ends() { # SIGNAL SETTINGS [ENVIRONMENT...]
+  local signal=$1 settings=$2 pid mask status=0; shift 2
+  env -u DISPLAY "$@" QT_QPA_PLATFORM=offscreen "$odd/ziffa" "6*7" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 200); do # until it handles the signal
+    mask=$(awk '/^SigCgt/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+    [[ -n "$mask" ]] && (( 0x$mask & 1 )) && break
+    sleep 0.05
+  done
+  kill "-$signal" "$pid"
+  kill "-$signal" "$pid" 2>/dev/null || true
+  wait "$pid" || status=$?
+  [[ $status -eq 0 ]] || fail "$signal ended the program with status $status"
+  grep -qx '0=6\*7' "$settings" || fail "$signal lost the session: $(cat "$settings" 2>&1)"
+}
+odd=$tmp/kopia$'\xff'
+mkdir -p "$odd"
+cp "$ziffa" "$library" "$odd/"
+session_ends TERM "$odd/ziffa.ini" -u ZIFFA_SETTINGS
+session_ends HUP "$odd.ini" ZIFFA_SETTINGS="$odd.ini"
 echo "window library: all checks passed"
