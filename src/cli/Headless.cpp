@@ -1,5 +1,6 @@
 #include "cli/Headless.h"
 
+#include "cli/ByteOrderMark.h"
 #include "cli/FdOutput.h"
 #include "cli/LineReader.h"
 #include "interpreter/Codepage.h"
@@ -17,6 +18,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace ziffa {
@@ -205,9 +207,13 @@ int AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, std::ost
     LineReader reader(in, maxLineLength, [&out] { out.Flush(); });
     std::string line;
     int worst = StatusOk;
+    bool first = true;
     while (!out.Failed()) {
         int status = StatusOk;
-        switch (reader.Next(line)) {
+        const LineReader::Status read = reader.Next(line);
+        if (std::exchange(first, false) && read == LineReader::Status::Line)
+            SkipByteOrderMark(line); // the stream's, not the line's
+        switch (read) {
         case LineReader::Status::End:
             return worst;
         case LineReader::Status::ReadError:
@@ -313,11 +319,11 @@ int RunHeadless(std::span<const std::string> args, char decimalSeparator, int in
         Answers answers(vars, output, err);
         if (*options.expression == "-") {
             status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
-        } else if (options.expression->size() > maxLineLength) {
-            status = answers.TooLong(maxLineLength);
         } else {
             std::string line = std::move(*options.expression);
-            status = answers.Evaluate(line);
+            SkipByteOrderMark(line);
+            status = line.size() > maxLineLength ? answers.TooLong(maxLineLength)
+                                                 : answers.Evaluate(line);
         }
     }
     if (!output.Flush())
