@@ -116,8 +116,10 @@ draws "$tmp/short/ziffa"
 
 # Other users: an ordinary one, made for the test where it is missing (as root only).
 other=ziffa-test
-if [[ $(id -u) -eq 0 ]] && { id "$other" >/dev/null 2>&1 || useradd --system --no-create-home "$other"; }; then
-  as_other=(setpriv --reuid="$other" --regid="$other" --clear-groups)
+as_other=(setpriv --reuid="$other" --regid="$other" --clear-groups)
+if [[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null &&
+   { id "$other" >/dev/null 2>&1 || useradd --system --no-create-home "$other"; } &&
+   "${as_other[@]}" test -x "$ziffa" -a -x "$tmp"; then
   # The other user plants a library for a copy in a sticky folder that everyone may write.
   mkdir -p "$tmp/shared/x"
   chmod 1777 "$tmp/shared"
@@ -143,7 +145,7 @@ if [[ $(id -u) -eq 0 ]] && { id "$other" >/dev/null 2>&1 || useradd --system --n
   chmod 775 "$tmp/own"
   refused "$tmp/own/ziffa" "\"$tmp/own\"" "${as_other[@]}"
 else
-  echo "SKIP: not root; libraries of other users are not checked"
+  echo "SKIP: no other user can reach the build here; libraries of other users are not checked"
 fi
 
 # Started without standard error (2>&-), the program must not hand its number to the first file
