@@ -165,7 +165,7 @@ if command -v Xvfb >/dev/null; then
     env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM DISPLAY=":$(cat "$tmp/display")" \
       ZIFFA_SETTINGS="$tmp/display-gone.ini" "$ziffa" "7*6" 2>/dev/null &
     pid=$!
-    DISPLAY=":$(cat "$tmp/display")" timeout 60 xdotool search --sync --name '^Ziffa' >/dev/null \
+    DISPLAY=":$(cat "$tmp/display")" timeout 60 xdotool search --sync --onlyvisible --name '^Ziffa' >/dev/null \
       || fail "the calculator window didn't show"
     kill "$xvfb" && xvfb=
     wait "$pid" || true
