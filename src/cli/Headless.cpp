@@ -1,5 +1,6 @@
 #include "cli/Headless.h"
 
+#include "cli/ByteOrderMark.h"
 #include "cli/ExceptionText.h"
 #include "cli/FaultEcho.h"
 #include "cli/FdOutput.h"
@@ -19,6 +20,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <unistd.h>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -137,9 +139,13 @@ ExitStatus AnswerLines(int in, bool terminal, Answers &answers, FdOutput &out, s
     LineReader reader(in, maxLineLength, [&out] { out.Flush(); });
     std::string line;
     ExitStatus worst = ExitStatus::Ok;
+    bool first = true;
     while (!out.Failed()) {
         ExitStatus status = ExitStatus::Ok;
-        switch (reader.Next(line)) {
+        const LineReader::Status read = reader.Next(line);
+        if (std::exchange(first, false) && read == LineReader::Status::Line)
+            SkipByteOrderMark(line); // the stream's, not the line's
+        switch (read) {
         case LineReader::Status::End:
             return worst;
         case LineReader::Status::ReadError:
@@ -181,10 +187,11 @@ ExitStatus RunHeadless(CommandLine commandLine, char decimalSeparator, int in, i
         Answers answers(vars, output, err);
         if (command.expression == "-") {
             status = AnswerLines(in, ::isatty(out) != 0, answers, output, err, maxLineLength);
-        } else if (command.expression.size() > maxLineLength) {
-            status = answers.TooLong(maxLineLength);
         } else {
-            status = answers.Evaluate(command.expression);
+            SkipByteOrderMark(command.expression);
+            status = command.expression.size() > maxLineLength
+                         ? answers.TooLong(maxLineLength)
+                         : answers.Evaluate(command.expression);
         }
     }
     if (!output.Flush())

@@ -1,12 +1,14 @@
 #include "cli/WindowLibrary.h"
 
 #include "cli/ExitStatus.h"
+#include "cli/LibraryCheck.h"
 
 #include <dlfcn.h>
 #include <ostream>
 #include <string>
 #include <sys/auxv.h>
 #include <system_error>
+#include <unistd.h>
 
 #ifndef ZIFFA_WINDOW_LIBRARY_DIR
 #error "ZIFFA_WINDOW_LIBRARY_DIR: the library's folder relative to the executable's"
@@ -46,12 +48,21 @@ int RunWindowLibrary(int argc, char **argv, const CommandLine &commandLine, std:
     }
     const std::vector<fs::path> candidates = WindowLibraryCandidates(executable);
     for (const fs::path &library : candidates) {
-        std::error_code error;
-        if (!fs::exists(library, error))
-            continue;
-        // Lazy binding, as for the libraries an executable is linked with; local, so that the
-        // library's copy of the core keeps to itself.
-        void *handle = dlopen(library.c_str(), RTLD_LAZY | RTLD_LOCAL);
+        void *handle = nullptr;
+        {
+            const LibraryFile file(library, ::geteuid());
+            if (file.state() == LibraryFile::State::Missing)
+                continue;
+            if (file.state() != LibraryFile::State::Ready) {
+                err << "ziffa: odrzucono bibliotekę okien \"" << library.native()
+                    << "\": " << file.reason() << '\n';
+                return ExitCode(ExitStatus::NoWindowLibrary);
+            }
+            // Lazy binding, as for the libraries an executable is linked with; local, so that
+            // the library's copy of the core keeps to itself. Loaded through the descriptor that
+            // was checked, which is closed once the library is mapped.
+            handle = dlopen(file.loadName().c_str(), RTLD_LAZY | RTLD_LOCAL);
+        }
         if (handle == nullptr) {
             // The loader's own words, which name the library or symbol that failed, have no
             // errno to put into Polish: they follow as the loader gives them.

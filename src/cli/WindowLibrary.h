@@ -30,8 +30,9 @@ std::filesystem::path ExecutablePath();
 // then the installed layout.
 std::vector<std::filesystem::path> WindowLibraryCandidates(const std::filesystem::path &executable);
 
-// Loads the window library and runs its entry with the command line. When the library is missing
-// or can't be loaded, says so on err and returns ExitStatus::NoWindowLibrary's code.
+// Loads the window library and runs its entry with the command line. When the library is missing,
+// refused (another user could have put it there, or it is damaged: see LibraryFile) or can't be
+// loaded, says so on err and returns ExitStatus::NoWindowLibrary's code.
 int RunWindowLibrary(int argc, char **argv, const CommandLine &commandLine, std::ostream &err);
 
 } // namespace ziffa

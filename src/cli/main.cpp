@@ -4,6 +4,7 @@
 #include "cli/Headless.h"
 #include "cli/WindowLibrary.h"
 #include "system/LocaleSeparator.h"
+#include "system/StandardDescriptors.h"
 
 #include <iostream>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 int main(int argc, char *argv[]) {
+    ziffa::ReserveStandardDescriptors();
     const std::vector<std::string> args(argv + 1, argv + argc);
     ziffa::CommandLine commandLine = ziffa::ParseCommandLine(args);
     if (ziffa::NeedsWindowLibrary(commandLine))

@@ -5,16 +5,24 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
+#include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ziffa {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -26,45 +34,6 @@ bool Fail(QString *reason, const QString &why) {
 
 QString SystemMessage(int error) {
     return QString::fromStdString(ErrnoText(error));
-}
-
-// Why Qt failed to open or finish a file: the errno that the failed call left (taken at once by
-// the caller), else the kind of failure that Qt reports. Qt's own words would be English.
-QString FileReason(const QFileDevice &file, int error) {
-    if (error != 0)
-        return SystemMessage(error);
-    switch (file.error()) {
-    case QFileDevice::ReadError:
-        return QStringLiteral("błąd odczytu");
-    case QFileDevice::WriteError:
-        return QStringLiteral("błąd zapisu");
-    case QFileDevice::ResourceError:
-        return QStringLiteral("zabrakło zasobów systemu");
-    case QFileDevice::OpenError:
-        return QStringLiteral("nie można otworzyć pliku");
-    case QFileDevice::AbortError:
-        return QStringLiteral("zapis przerwany");
-    case QFileDevice::TimeOutError:
-        return QStringLiteral("przekroczony czas oczekiwania");
-    case QFileDevice::RemoveError:
-        return QStringLiteral("nie można usunąć pliku");
-    case QFileDevice::RenameError:
-        return QStringLiteral("nie można zastąpić pliku nowym");
-    case QFileDevice::PositionError:
-        return QStringLiteral("nie można zmienić pozycji w pliku");
-    case QFileDevice::ResizeError:
-        return QStringLiteral("nie można zmienić rozmiaru pliku");
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("nie można ustawić uprawnień pliku");
-    case QFileDevice::CopyError:
-        return QStringLiteral("nie można skopiować pliku");
-    case QFileDevice::FatalError:
-        return QStringLiteral("błąd krytyczny");
-    case QFileDevice::NoError:
-    case QFileDevice::UnspecifiedError:
-        break;
-    }
-    return QStringLiteral("nieznany błąd");
 }
 
 // Why a picture couldn't be encoded as PNG (in memory, so hardly ever).
@@ -82,42 +51,105 @@ QString EncoderReason(QImageWriter::ImageWriterError error) {
     return QStringLiteral("nie można zakodować obrazu w formacie PNG");
 }
 
-// Writes every byte to a descriptor. Qt's own write takes a write that stops part way (a full
-// disk) for a whole one, so the bytes go through the system's calls here.
-bool WriteBytes(int fd, const QByteArray &bytes, QString *reason) {
-    const std::string_view whole(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    if (const std::error_code error = WriteAll(fd, whole))
-        return Fail(reason, QString::fromStdString(ErrorCodeText(error)));
+// Writes every byte to a descriptor: a write that stops part way (a full disk) is a failure, not a
+// whole write.
+bool WriteAll(int fd, const QByteArray &bytes, QString *reason) {
+    if (const std::error_code error =
+            ziffa::WriteAll(fd, std::string_view(bytes.constData(), bytes.size())))
+        return Fail(reason, SystemMessage(error.value()));
     return true;
 }
 
-// A stream that has no name in a folder to put a temporary file beside: written as it stands.
-bool WriteDirectly(const QByteArray &png, const QString &fileName, QString *reason) {
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Fail(reason, FileReason(file, errno));
-    return WriteBytes(file.handle(), png, reason);
+// The name that finally names the file once symbolic links are followed (a link may name a file
+// that doesn't exist yet); empty, with the reason in error, for a loop of links.
+fs::path FinalName(const fs::path &name, int &error) {
+    fs::path current = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::error_code failed;
+        fs::path target = fs::read_symlink(current, failed);
+        if (failed) {
+            error = failed.value();
+            return {};
+        }
+        current = target.is_absolute() ? std::move(target) : current.parent_path() / target;
+    }
+    error = ELOOP;
+    return {};
 }
 
-bool WriteWhole(const QByteArray &png, const QString &fileName, QString *reason) {
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Fail(reason, FileReason(file, errno));
-    if (!WriteBytes(file.handle(), png, reason)) {
-        file.cancelWriting();
+// A stream that has no name in a folder to put a temporary file beside: written as it stands.
+bool WriteDirectly(const QByteArray &png, const fs::path &name, QString *reason) {
+    FileDescriptor fd = OpenFile(name, O_WRONLY | O_TRUNC);
+    if (!fd.valid())
+        return Fail(reason, SystemMessage(errno));
+    if (!WriteAll(fd.get(), png, reason))
         return false;
+    if (const std::error_code error = fd.Close())
+        return Fail(reason, SystemMessage(error.value()));
+    return true;
+}
+
+// A regular file: a temporary file beside it, written and flushed to disk, then renamed over it.
+bool WriteWhole(const QByteArray &png, const fs::path &name, QString *reason) {
+    int error = 0;
+    const fs::path target = FinalName(name, error);
+    if (error != 0)
+        return Fail(reason, SystemMessage(error));
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    // A file the user may not write stays as it is, though the rename could replace it.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return Fail(reason, SystemMessage(errno));
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // A unique name, with the target's own shortened so that it fits in a folder entry.
+    std::string base(".");
+    base.append(target.filename().native(), 0, 200).append(".");
+    std::random_device random;
+    fs::path temporary;
+    FileDescriptor fd;
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "%08x%08x.tmp", random(), random());
+        temporary = folder / (base + suffix);
+        // 0666 lets the umask decide a new file's permissions, as for any file the user creates.
+        fd = OpenFile(temporary, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (!fd.valid() && errno != EEXIST)
+            return Fail(reason, SystemMessage(errno));
     }
-    errno = 0;
-    if (!file.commit())
-        return Fail(reason, FileReason(file, errno));
+    if (!fd.valid())
+        return Fail(reason, SystemMessage(EEXIST));
+    const auto abandon = [&](int failure) {
+        fd.Close();
+        ::unlink(temporary.c_str());
+        if (failure != 0)
+            Fail(reason, SystemMessage(failure));
+        return false;
+    };
+    if (exists) {
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            // Only possible with the right privileges; otherwise the file gets our owner.
+            [[maybe_unused]] const int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
+        }
+        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            return abandon(errno);
+    }
+    if (!WriteAll(fd.get(), png, reason))
+        return abandon(0);
+    if (::fsync(fd.get()) != 0)
+        return abandon(errno);
+    if (const std::error_code closed = fd.Close())
+        return abandon(closed.value());
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        return abandon(errno);
     return true;
 }
 
 } // namespace
 
-bool WritePictureFile(const QImage &picture, const QString &fileName, QString *reason) {
+bool WritePictureFile(const QImage &picture, const fs::path &fileName, QString *reason) {
     QByteArray png;
     {
         QBuffer buffer(&png);
@@ -128,11 +160,13 @@ bool WritePictureFile(const QImage &picture, const QString &fileName, QString *r
     }
     // The type of what stands in the name's place decides, links followed: a rename would put a
     // regular file in the place of a device where the folder allows it.
-    const QFileInfo target(fileName);
-    if (target.isDir())
-        return Fail(reason, SystemMessage(EISDIR));
-    if (target.exists() && !target.isFile())
-        return WriteDirectly(png, fileName, reason);
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return Fail(reason, SystemMessage(EISDIR));
+        if (!S_ISREG(st.st_mode))
+            return WriteDirectly(png, fileName, reason);
+    }
     return WriteWhole(png, fileName, reason);
 }
 

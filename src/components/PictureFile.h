@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <filesystem>
+
 class QImage;
 
 namespace ziffa {
@@ -10,8 +12,10 @@ namespace ziffa {
 // whole or not at all: into a temporary file beside it that replaces it only once complete, so
 // that any failure leaves an existing file as it was (its permissions are kept; a symbolic link
 // is written through). Anything else in the name's place, a device such as /dev/full or
-// /dev/stdout or a FIFO, is written directly; a folder is refused. Returns whether the picture was
-// written; on failure, reason (when given) says why, in Polish.
-bool WritePictureFile(const QImage &picture, const QString &fileName, QString *reason = nullptr);
+// /dev/stdout or a FIFO, is written directly; a folder is refused. The name is taken as the file
+// system's bytes, whatever they are (a name that is no UTF-8 names its own file). Returns whether
+// the picture was written; on failure, reason (when given) says why, in Polish.
+bool WritePictureFile(const QImage &picture, const std::filesystem::path &fileName,
+                      QString *reason = nullptr);
 
 } // namespace ziffa

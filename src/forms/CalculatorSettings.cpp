@@ -24,6 +24,7 @@
 #include <exception>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace ziffa {
@@ -31,8 +32,14 @@ namespace ziffa {
 namespace {
 
 std::filesystem::path SettingsFileName() {
-    const QByteArray executable = QFile::encodeName(QCoreApplication::applicationFilePath());
-    return SettingsFilePath(std::filesystem::path(executable.toStdString()));
+    // The executable's path as the file system spells it: Qt's own turns bytes that are no UTF-8
+    // into U+FFFD, which would name another folder. Qt's is the fallback where /proc is missing.
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && executable.is_absolute())
+        return SettingsFilePath(executable);
+    const QByteArray named = QFile::encodeName(QCoreApplication::applicationFilePath());
+    return SettingsFilePath(std::filesystem::path(named.toStdString()));
 }
 
 // Opens the settings store, finishing a save that was killed while writing the file in place.

@@ -96,6 +96,13 @@ public:
     // Whether the chart mode can be entered at all: the "Wykres" button is not hidden.
     bool ChartGateOpen() const;
 
+    // Whether the window has closed: its close handler has run.
+    bool Closed() const noexcept { return closed_; }
+    // Whether the first show has read the settings file, so that FormClose saves over it.
+    bool SettingsRead() const noexcept {
+        return shown_ && !loadingSettings_ && !settingsUnreadable_;
+    }
+
 protected:
     void setVisible(bool visible) override;
     void closeEvent(QCloseEvent *event) override;

@@ -10,6 +10,7 @@
 #include "forms/Reporter.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QTimer>
@@ -86,7 +87,8 @@ void ChartWindow::FormKeyUp(int key, Qt::KeyboardModifiers shift) {
 }
 
 bool ChartWindow::SavePicture(const QString &fileName) const {
-    return WritePictureFile(Graph->Bitmap(), fileName);
+    return WritePictureFile(Graph->Bitmap(),
+                            std::filesystem::path(QFile::encodeName(fileName).toStdString()));
 }
 
 void ChartWindow::FormResize() {

@@ -4,12 +4,15 @@
 #include "forms/ChartWindow.h"
 #include "forms/HandlerGuard.h"
 #include "forms/VariablesWindow.h"
+#include "gui/SessionEnd.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QThread>
 #include <QTranslator>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,39 @@ public:
         return handled;
     }
 };
+
+// The end of the session closes the calculator window as its close box does, once the window is
+// shown; the program then ends as usual.
+bool CloseForSessionEnd() {
+    if (FormZiffa == nullptr || FormZiffa->Closed())
+        return true;
+    if (!FormZiffa->isVisible())
+        return false; // still being shown
+    FormZiffa->close();
+    return true;
+}
+
+// Before a logout the session manager asks for the state to be saved; the session may still go
+// on, and the close saves once more.
+void SaveForSessionEnd() {
+    if (FormZiffa != nullptr && !FormZiffa->Closed() && FormZiffa->SettingsRead())
+        RunGuarded([] { FormZiffa->FormClose(); });
+}
+
+// When the display's server is gone, Qt ends the process with exit() from within the message
+// loop: the close's save is tried then, as far as it goes without the display. Nothing that could
+// stall or crash the exit: only on the thread of the windows, no message box (a file that was
+// unreadable at start is left alone, as at a close), no exception let out.
+void SaveAtExit() {
+    if (FormZiffa == nullptr || FormZiffa->Closed() || !FormZiffa->SettingsRead() ||
+        QThread::currentThread() != FormZiffa->thread())
+        return;
+    try {
+        FormZiffa->FormClose();
+    } catch (...) {
+        // Given up, as a failed save always is.
+    }
+}
 
 } // namespace
 
@@ -53,6 +89,8 @@ void RunWindows(const WindowedCommand &command) {
     QStringList expression;
     if (command.expression)
         expression.append(QString::fromStdString(*command.expression));
+    const SessionEnd sessionEnd(CloseForSessionEnd, SaveForSessionEnd);
+    [[maybe_unused]] static const bool savesAtExit = std::atexit(SaveAtExit) == 0;
     CalculatorWindow formZiffa(expression);
     VariablesWindow formVariables;
     ChartWindow formWykres;

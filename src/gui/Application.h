@@ -16,7 +16,9 @@ int RunApplication(int &argc, char **argv);
 // Creates the three windows in their order (calculator, variables, chart), shows the calculator
 // window and runs the message loop until the calculator window closes; then destroys the
 // windows. The command may switch on the chart mode that draws, and give an expression that the
-// calculator window calculates as it is first shown. Needs a QApplication.
+// calculator window calculates as it is first shown. The end of the session (SIGTERM, SIGHUP,
+// SIGINT) closes the calculator window as its close box does, and the session manager's request
+// before a logout saves (see SessionEnd). Needs a QApplication.
 void RunWindows(const WindowedCommand &command);
 
 // Qt's own texts in Polish, as the whole interface is, whatever the user's locale: the file

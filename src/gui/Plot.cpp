@@ -11,7 +11,6 @@
 #include "system/ErrnoText.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -73,10 +72,9 @@ ExitStatus Draw(const PictureCommand &command, std::ostream &out, std::ostream &
             return ExitStatus::Fault;
         }
     }
-    // The name comes as the file system spells it; Qt takes it back to those bytes.
-    const QString output = QFile::decodeName(QByteArray::fromStdString(command.output));
+    // The name is written as the file system spells it, whether it is UTF-8 or not.
     QString reason;
-    if (!WritePictureFile(graph.Bitmap(), output, &reason)) {
+    if (!WritePictureFile(graph.Bitmap(), std::filesystem::path(command.output), &reason)) {
         err << "ziffa: nie można zapisać pliku \"" << command.output
             << "\": " << reason.toStdString() << '\n';
         return ExitStatus::Fault;

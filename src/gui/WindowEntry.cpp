@@ -7,6 +7,7 @@
 #include "gui/Plot.h"
 #include "system/ErrnoText.h"
 #include "system/LocaleSeparator.h"
+#include "system/StandardDescriptors.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,6 +41,8 @@ extern "C" __attribute__((visibility("default"))) int
 ziffa_window_main(int argc, char **argv, const char *executable,
                   const ziffa::CommandLine &commandLine) {
     static_assert(std::is_same_v<decltype(&ziffa_window_main), ziffa::WindowLibraryEntry>);
+    // The executable has done so already; a library entry makes sure of it all the same.
+    ziffa::ReserveStandardDescriptors();
     try {
         // Qt names the program after /proc/self/exe, or after argv[0] where /proc is missing:
         // argv[0] becomes the executable's full path, so the settings file is named after it.

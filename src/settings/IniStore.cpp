@@ -1,5 +1,6 @@
 #include "settings/IniStore.h"
 
+#include "system/LockedRead.h"
 #include "system/SafeReplace.h"
 
 #include <algorithm>
@@ -89,7 +90,7 @@ void CheckKeyName(std::string_view name) {
 IniStore::IniStore(std::filesystem::path fileName, std::filesystem::path journalFolder)
     : fileName_(std::move(fileName)), journalFolder_(std::move(journalFolder)) {
     RecoverInterruptedReplace(fileName_, journalFolder_);
-    text_ = ReadWholeFile(fileName_).value_or(std::string());
+    text_ = ReadWholeFileLocked(fileName_).value_or(std::string());
     Parse();
 }
 

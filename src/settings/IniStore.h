@@ -38,9 +38,11 @@ public:
     // journalFolder is where Save() keeps the journal that makes writing the file in place safe
     // (see ReplaceFile); a save of the file that was killed part way is finished from it first
     // (RecoverInterruptedReplace). Without one, the file is only ever replaced whole through a
-    // temporary file beside it. Throws FileError when the file exists but can't be read (see
-    // ReadWholeFile), which includes a file larger than kMaxReadFileSize, and when an interrupted
-    // save can't be finished. Time and memory grow in proportion to the file.
+    // temporary file beside it. The file is read under its lock, never while another process
+    // writes it in place (ReadWholeFileLocked). Throws FileError when the file exists but can't be
+    // read, which includes a file larger than kMaxReadFileSize and one that another process is
+    // still writing in place after a wait, and when an interrupted save can't be finished. Time
+    // and memory grow in proportion to the file.
     explicit IniStore(std::filesystem::path fileName, std::filesystem::path journalFolder = {});
 
     // A store holding the given file text, belonging to no file. Throws std::length_error for a

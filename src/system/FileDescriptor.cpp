@@ -79,6 +79,30 @@ ReadOutcome ReadSome(int fd, char *buffer, std::size_t size) {
     }
 }
 
+ReadOutcome ReadSomeAt(int fd, char *buffer, std::size_t size, std::uint64_t offset) {
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+        if (n >= 0) {
+            return {static_cast<std::size_t>(n), {}};
+        }
+        if (errno != EINTR) {
+            return {0, LastError()};
+        }
+    }
+}
+
+ReadOutcome ReadAvailable(int fd, char *buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0) {
+            return {static_cast<std::size_t>(n), {}};
+        }
+        if (errno != EINTR) {
+            return {0, LastError()};
+        }
+    }
+}
+
 std::error_code WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());

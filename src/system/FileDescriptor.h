@@ -5,6 +5,7 @@
 // reads and writes descriptors through these.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -46,6 +47,13 @@ struct ReadOutcome {
 // Reads up to size bytes with one successful read. A read that a signal interrupts is repeated,
 // and a descriptor left non-blocking by whoever shares it is waited for until input comes.
 ReadOutcome ReadSome(int fd, char *buffer, std::size_t size);
+
+// Reads up to size bytes at offset with one successful read, again when a signal interrupts it.
+ReadOutcome ReadSomeAt(int fd, char *buffer, std::size_t size, std::uint64_t offset);
+
+// Reads what a non-blocking descriptor holds now, up to size bytes, without waiting: none, with
+// the error EAGAIN, when it holds nothing. Again when a signal interrupts the read.
+ReadOutcome ReadAvailable(int fd, char *buffer, std::size_t size);
 
 // Writes every byte from the descriptor's position on, going on after a write that takes only part
 // of them. A write that a signal interrupts is repeated, and a descriptor left non-blocking by

@@ -93,6 +93,20 @@ INSTANTIATE_TEST_SUITE_P(
         // A character Windows-1250 can't hold becomes "?", and the caret stays under it.
         EvalCase{{"--eval", "2+€"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "2+€\n  ^\n"},
         EvalCase{{"--eval", "1+😀"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "1+?\n  ^\n"},
+        // A byte-order mark leading the argument marks it as UTF-8; anywhere else it is a fault.
+        EvalCase{{"--eval", "\xEF\xBB\xBF"
+                            "2*3"},
+                 '.',
+                 0,
+                 "6\n",
+                 ""},
+        EvalCase{{"--eval", "2*"
+                            "\xEF\xBB\xBF"
+                            "3"},
+                 '.',
+                 1,
+                 "BŁĄD: Błąd w składni wyrażenia\n",
+                 "2*?3\n  ^\n"},
         // "exit" is an expression like any other here.
         EvalCase{{"--eval", "exit"}, '.', 1, "BŁĄD: Błąd w składni wyrażenia\n", "exit\n^\n"},
         // The math library's infinities and NaNs are results; the evaluator's own overflow isn't.
@@ -134,6 +148,14 @@ TEST(Headless, StandardInputKeepsLinesAligned) {
     const Outcome ok = Headless({"--eval", "-"}, '.', "1\n(1\n");
     EXPECT_EQ(ok.status, 1);
     EXPECT_EQ(ok.out, "1\nBŁĄD: Brak zamknięcia nawiasu\n");
+    // A byte-order mark leads the input, not each line.
+    const Outcome marked = Headless({"--eval", "-"}, '.',
+                                    "\xEF\xBB\xBF"
+                                    "1+1\n"
+                                    "\xEF\xBB\xBF"
+                                    "2\n");
+    EXPECT_EQ(marked.status, 1);
+    EXPECT_EQ(marked.out, "2\nBŁĄD: Błąd w składni wyrażenia\n");
     const Outcome none = Headless({"--eval", "-"}, '.', "");
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "");

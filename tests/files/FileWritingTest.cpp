@@ -173,10 +173,6 @@ QImage SomePicture(int size) {
     return picture;
 }
 
-QString Name(const fs::path &file) {
-    return QFile::decodeName(QByteArray::fromStdString(file.native()));
-}
-
 QImage Decoded(const std::string &bytes) {
     return QImage::fromData(QByteArray::fromStdString(bytes), "PNG")
         .convertToFormat(QImage::Format_RGB32);
@@ -186,12 +182,12 @@ TEST(PictureFile, RegularFilesAreReplacedWholeDevicesWrittenDirectly) {
     const QImage picture = SomePicture(64);
     TempFolder folder;
     // A new name, an existing file whose permissions stay, a link written through.
-    EXPECT_TRUE(WritePictureFile(picture, Name(folder / "new.png")));
+    EXPECT_TRUE(WritePictureFile(picture, folder / "new.png"));
     WriteBytes(folder / "old.png", "old");
     ASSERT_EQ(::chmod((folder / "old.png").c_str(), 0640), 0);
-    EXPECT_TRUE(WritePictureFile(picture, Name(folder / "old.png")));
+    EXPECT_TRUE(WritePictureFile(picture, folder / "old.png"));
     fs::create_symlink("old.png", folder / "link.png");
-    EXPECT_TRUE(WritePictureFile(SomePicture(8), Name(folder / "link.png")));
+    EXPECT_TRUE(WritePictureFile(SomePicture(8), folder / "link.png"));
     EXPECT_EQ(Decoded(ReadBytes(folder / "new.png")), picture);
     EXPECT_EQ(Decoded(ReadBytes(folder / "old.png")), SomePicture(8));
     struct stat st {};
@@ -203,7 +199,7 @@ TEST(PictureFile, RegularFilesAreReplacedWholeDevicesWrittenDirectly) {
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     std::string received;
     std::thread reader([&] { received = ReadBytes(folder / "fifo"); });
-    EXPECT_TRUE(WritePictureFile(picture, Name(folder / "fifo")));
+    EXPECT_TRUE(WritePictureFile(picture, folder / "fifo"));
     reader.join();
     EXPECT_EQ(Decoded(received), picture);
     EXPECT_EQ(NamesIn(folder.path()),
@@ -220,7 +216,7 @@ TEST(PictureFile, RegularFilesAreReplacedWholeDevicesWrittenDirectly) {
     };
     for (const auto &[file, why] : refusals) {
         QString reason;
-        EXPECT_FALSE(WritePictureFile(picture, Name(file), &reason)) << file;
+        EXPECT_FALSE(WritePictureFile(picture, file, &reason)) << file;
         EXPECT_EQ(reason.toStdString(), why) << file;
     }
     fs::remove(folder / "plain");
@@ -236,7 +232,7 @@ TEST(PictureFile, FailedWriteLeavesTheOldFileAsItWas) {
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     QString reason;
-    const bool written = WritePictureFile(SomePicture(300), Name(folder / "p.png"), &reason);
+    const bool written = WritePictureFile(SomePicture(300), folder / "p.png", &reason);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
     EXPECT_FALSE(written);
@@ -275,6 +271,19 @@ TEST(PlotOutput, DevicesAndStandardOutput) {
     const Outcome folderInstead = RunProgram(with(folder.path().string()));
     EXPECT_EQ(folderInstead.status, 1);
     EXPECT_NE(folderInstead.err.find(folder.path().string()), std::string::npos);
+}
+
+TEST(PlotOutput, ANameThatIsNoUtf8NamesItsOwnFile) {
+    TempFolder folder;
+    // The byte 0xFF is no UTF-8; read as UTF-8 it would show as U+FFFD.
+    const fs::path shown = folder / "a\xEF\xBF\xBD.png";
+    WriteBytes(shown, "another file");
+    const fs::path output = folder / "a\xFF.png";
+    const Outcome r =
+        RunProgram({ZIFFA_BINARY, "--plot", "x*y", "--size", "30x20", "--output", output.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Decoded(ReadBytes(output)).size(), QSize(30, 20));
+    EXPECT_EQ(ReadBytes(shown), "another file");
 }
 
 // A small file system that fills up, and one mounted read-only, in a mount namespace of its own
@@ -372,15 +381,17 @@ protected:
     bool SaveUnderWay() const {
         return GetParam().inPlace ? JournalExists() : HoldsTemporaryFile(folder.path());
     }
-    // Starts saves until one is stopped while under way; false when none could be.
-    bool StopUnderWay(std::unique_ptr<Save> &save) {
+    // Starts saves until one is stopped while under way (or at the given stage of it); false
+    // when none could be.
+    bool StopUnderWay(std::unique_ptr<Save> &save, const std::function<bool()> &stage = {}) {
+        const auto reached = [&] { return stage ? stage() : SaveUnderWay(); };
         for (int attempt = 0; attempt < 20; ++attempt) {
             WriteBytes(File(), oldText);
             save = std::make_unique<Save>(File(), journal, 'b');
-            while (!SaveUnderWay() && !save->Ended()) {
+            while (!reached() && !save->Ended()) {
             }
             save->Stop();
-            if (!save->Ended() && SaveUnderWay())
+            if (!save->Ended() && reached())
                 return true;
             save.reset();
         }
@@ -452,13 +463,15 @@ TEST_P(KilledSave, NextStartFindsTheOldFileOrTheNewOneWhole) {
 TEST_P(KilledSave, RunningCopysSaveIsLeftToIt) {
     std::unique_ptr<Save> save;
     ASSERT_TRUE(StopUnderWay(save));
-    {
-        // Another copy starts, and (writing through a temporary file) saves, meanwhile.
+    if (GetParam().inPlace) {
+        // Another copy that starts meanwhile can't have the file whole, and says so.
+        EXPECT_THROW(IniStore(File(), journal), FileError) << "read a file being written";
+    } else {
+        // Another copy starts and saves meanwhile.
         IniStore other(File(), journal);
-        if (!GetParam().inPlace)
-            other.Save();
-        EXPECT_TRUE(SaveUnderWay()) << "the running save's files stay";
+        other.Save();
     }
+    EXPECT_TRUE(SaveUnderWay()) << "the running save's files stay";
     save->Continue();
     EXPECT_EQ(save->Finish(), 0);
     EXPECT_TRUE(ReadBytes(File()) == newText);
@@ -474,6 +487,19 @@ TEST_P(KilledSave, KillWhileUnderWayIsMadeGoodByTheNextStart) {
     // A journal holds the whole new file; a temporary file is only a part of it.
     EXPECT_TRUE(ReadBytes(File()) == (GetParam().inPlace ? newText : oldText));
     ExpectNothingLeft();
+}
+
+TEST_P(KilledSave, StartWhileTheJournalIsWrittenWaitsForTheFile) {
+    if (!GetParam().inPlace)
+        GTEST_SKIP() << "the file itself is untouched until it is replaced whole";
+    // The writer holds the file from before its journal shows until the file is whole again.
+    std::unique_ptr<Save> save;
+    ASSERT_TRUE(
+        StopUnderWay(save, [&] { return HoldsTemporaryFile(journal) && !JournalExists(); }));
+    EXPECT_THROW(IniStore(File(), journal), FileError) << "read a file about to be written";
+    save->Continue();
+    EXPECT_EQ(save->Finish(), 0);
+    EXPECT_TRUE(ReadBytes(File()) == newText);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KilledSave,

@@ -6,6 +6,7 @@
 #include "forms/VariablesWindow.h"
 #include "gui/Application.h"
 #include "interpreter/Evaluator.h"
+#include "settings/IniStore.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,8 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <locale.h>
 #include <stdexcept>
+#include <utility>
 
 namespace ziffa {
 namespace {
@@ -86,6 +90,24 @@ TEST(Windows, AnExceptionInAHandlerLeavesTheLoopRunning) {
     RunWindows({});
     EXPECT_EQ(recorder.exceptions.size(), 1u);
     EXPECT_EQ(afterwards, QStringLiteral("2"));
+}
+
+// A logout (SIGTERM) or a hangup (SIGHUP) ends the program as the calculator's close does: the
+// settings file then holds the session. A second signal during the save changes nothing.
+TEST(Windows, EndOfTheSessionSavesIt) {
+    const std::filesystem::path settings = qgetenv("ZIFFA_SETTINGS").toStdString();
+    for (const auto &[signal, expression] : {std::pair{SIGTERM, "6*7"}, std::pair{SIGHUP, "2+2"}}) {
+        std::filesystem::remove(settings);
+        QTimer::singleShot(0, [signal = signal, expression = expression] {
+            FormZiffa->ComboBoxExpression->setEditText(QString::fromLatin1(expression));
+            FormZiffa->ButtonCalculate->click();
+            std::raise(signal);
+            std::raise(signal);
+        });
+        RunWindows({});
+        EXPECT_EQ(FormZiffa, nullptr);
+        EXPECT_EQ(IniStore(settings).ReadString("CalculatorEntries", "0", ""), expression);
+    }
 }
 
 // The calculator window takes its decimal separator from the C library's locale data, as the

@@ -7,7 +7,8 @@ if [[ "$1" == --installed ]]; then
   prefix=$2
 else
   build=$1
-  prefix=$(mktemp -d)
+  # Not under /tmp, which everyone may write: no library is loaded from there.
+  prefix=$(mktemp -d -p "$(cd "$build" && pwd)" install.XXXXXX)
   trap 'rm -rf "$prefix"' EXIT
   cmake --install "$build" --prefix "$prefix" >/dev/null
 fi
