@@ -3,7 +3,7 @@
 #include "cli/FdOutput.h"
 #include "cli/LineReader.h"
 #include "interpreter/Codepage.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"

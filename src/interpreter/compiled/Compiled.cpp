@@ -1,6 +1,6 @@
 #include "interpreter/compiled/Compiled.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/Tables.h"

@@ -1,4 +1,4 @@
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include "interpreter/Codepage.h"
 #include "interpreter/compiled/Compiled.h"
