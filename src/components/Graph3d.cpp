@@ -6,7 +6,7 @@
 #include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/Tables.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <cmath>
 #include <limits>

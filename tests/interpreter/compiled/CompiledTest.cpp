@@ -2,7 +2,7 @@
 
 #include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include "ReferenceEvaluator.h"
 

@@ -1,12 +1,12 @@
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/Tables.h"
-#include "interpreter/compiled/CompiledNative.h"
 #include "interpreter/compiled/CompiledPower.h"
 #include "interpreter/compiled/CompiledProgram.h"
+#include "interpreter/compiled/NativeCode.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "interpreter/compiled/CompiledNative.h"
+#include "interpreter/compiled/NativeCode.h"
 
 #include "interpreter/Tables.h"
 #include "interpreter/compiled/CompiledPower.h"
