@@ -1,7 +1,8 @@
-#include "interpreter/compiled/NativeCode.h"
+#include "interpreter/compiled/X86Generator.h"
 
 #include "interpreter/Tables.h"
 #include "interpreter/compiled/CompiledPower.h"
+#include "interpreter/compiled/X86Assembler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,17 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__x86_64__) && defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#define ZIFFA_NATIVE_CODE 1
-#else
-#define ZIFFA_NATIVE_CODE 0
-#endif
-
 namespace ziffa::compiled {
-
-#if ZIFFA_NATIVE_CODE
 
 namespace {
 
@@ -181,8 +172,6 @@ static_assert(RulesMatchTable(), "the rules follow the order of FunctionTable");
 // code), a 16-byte spill slot for each value in an x87 register and an 8-byte slot for the result
 // of a call at each position of the value stack. A body that calls nothing needs no frame and
 // keeps the arguments where they arrive (rdi, rsi, rdx, rcx; r8 keeps count).
-constexpr int kRax = 0, kRcx = 1, kRdx = 2, kRbx = 3, kRsp = 4, kRsi = 6, kRdi = 7;
-constexpr int kR8 = 8, kR12 = 12, kR13 = 13, kR14 = 14, kR15 = 15;
 constexpr int kX87Registers = 8;
 // Each operation needs at most three registers beyond the values of the program.
 constexpr int kMaxDepth = kX87Registers - 3;
@@ -199,108 +188,6 @@ constexpr std::size_t kMaxCodeBytes = std::size_t{1} << 20;
 bool IsDouble(long double v) {
     return static_cast<long double>(static_cast<double>(v)) == v;
 }
-
-class Assembler {
-public:
-    std::vector<std::uint8_t> bytes;
-
-    std::size_t Here() const { return bytes.size(); }
-    void Byte(int b) { bytes.push_back(static_cast<std::uint8_t>(b)); }
-    void Bytes(std::initializer_list<int> list) {
-        for (int b : list)
-            Byte(b);
-    }
-    void Int32(std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            Byte(static_cast<int>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
-    }
-    void Int64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i)
-            Byte(static_cast<int>((v >> (8 * i)) & 0xFF));
-    }
-    void Patch32(std::size_t at, std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + static_cast<std::size_t>(i)] =
-                static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-    }
-
-    // An opcode with a [base + disp] operand; reg is the ModRM reg field (or /digit).
-    void Memory(int opcode, int reg, int base, std::int32_t disp) {
-        if (base >= 8)
-            Byte(0x41);
-        Byte(opcode);
-        const int low = base & 7;
-        const bool small = disp >= -128 && disp <= 127;
-        const int mode = disp == 0 && low != 5 ? 0x00 : small ? 0x40 : 0x80;
-        Byte(mode | (reg << 3) | low);
-        if (low == 4)
-            Byte(0x24); // SIB: base only
-        if (mode == 0x40)
-            Byte(disp & 0xFF);
-        else if (mode == 0x80)
-            Int32(disp);
-    }
-
-    // An opcode with a [rip + disp32] operand; returns where the disp32 is, for Fixup.
-    std::size_t RipRelative(int opcode, int reg) {
-        Byte(opcode);
-        Byte((reg << 3) | 5);
-        const std::size_t at = Here();
-        Int32(0);
-        return at;
-    }
-
-    // A jump (0xE9) or conditional jump (0x84 je, 0x85 jne) to be patched; returns the rel32.
-    std::size_t Jump(int condition) {
-        if (condition == 0xE9) {
-            Byte(0xE9);
-        } else {
-            Byte(0x0F);
-            Byte(condition);
-        }
-        const std::size_t at = Here();
-        Int32(0);
-        return at;
-    }
-    // 64-bit register operations; registers are numbered as in the encoding (rax 0 .. r15 15).
-    void Push(int r) {
-        if (r >= 8)
-            Byte(0x41);
-        Byte(0x50 + (r & 7));
-    }
-    void Pop(int r) {
-        if (r >= 8)
-            Byte(0x41);
-        Byte(0x58 + (r & 7));
-    }
-    // opcode r/m64, r64 with the register form: 0x89 mov, 0x01 add, 0x29 sub.
-    void RegisterToRegister(int opcode, int destination, int source) {
-        Byte(0x48 | (source >= 8 ? 4 : 0) | (destination >= 8 ? 1 : 0));
-        Byte(opcode);
-        Byte(0xC0 | ((source & 7) << 3) | (destination & 7));
-    }
-    void AddImmediate8(int r, int value) {
-        Byte(0x48 | (r >= 8 ? 1 : 0));
-        Byte(0x83);
-        Byte(0xC0 | (r & 7));
-        Byte(value & 0xFF);
-    }
-    void Decrement(int r) {
-        Byte(0x48 | (r >= 8 ? 1 : 0));
-        Byte(0xFF);
-        Byte(0xC8 | (r & 7));
-    }
-    // jne back to target.
-    void JumpBackUnlessZero(std::size_t target) {
-        Bytes({0x0F, 0x85});
-        Int32(static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
-                                        static_cast<std::ptrdiff_t>(Here() + 4)));
-    }
-    void Bind(std::size_t rel32, std::size_t target) {
-        Patch32(rel32, static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
-                                                 static_cast<std::ptrdiff_t>(rel32 + 4)));
-    }
-};
 
 // Turns the program into machine code, following the program's value stack at generation
 // time. A value on that stack is either in an x87 register (the registers hold those values in
@@ -328,9 +215,8 @@ public:
     // Generates the code and its constants, which are to be placed constantsOffset bytes after
     // the code's first byte (in pages of their own, readable only).
     bool Generate(std::size_t pageSize);
-    const std::vector<std::uint8_t> &Code() const { return a_.bytes; }
-    const std::vector<std::uint8_t> &Constants() const { return constantBytes_; }
-    std::size_t ConstantsOffset() const { return constantsOffset_; }
+    std::vector<std::uint8_t> TakeCode() { return std::move(a_.bytes); }
+    std::vector<std::uint8_t> TakeConstants() { return std::move(constantBytes_); }
     // Where the function for many points starts; the one for a single point starts at 0.
     std::size_t BatchEntry() const { return batchEntry_; }
 
@@ -1257,54 +1143,14 @@ bool Generator::Emit(bool batch) {
 
 } // namespace
 
-std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
+std::optional<MachineCode> GenerateX86(const Program &program, std::size_t pageSize) {
     if (program.maxDepth > kMaxDepth || program.instructions > kMaxInstructions)
-        return nullptr;
+        return std::nullopt;
     const DecodedProgram decoded = Decode(program, kMaxInstructions);
-    const long page = sysconf(_SC_PAGESIZE);
-    const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
     Generator generator(decoded, HasFusedMultiplyAdd());
     if (!generator.Generate(pageSize))
-        return nullptr;
-    // The code's pages, then the constants' pages (the code's length is a whole number of pages).
-    const std::vector<std::uint8_t> &code = generator.Code();
-    const std::vector<std::uint8_t> &constants = generator.Constants();
-    const std::size_t codeSize = generator.ConstantsOffset();
-    const std::size_t constantsSize = (constants.size() + pageSize - 1) / pageSize * pageSize;
-    const std::size_t size = codeSize + constantsSize;
-    void *memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED)
-        return nullptr;
-    auto *bytes = static_cast<std::uint8_t *>(memory);
-    std::memcpy(bytes, code.data(), code.size());
-    std::memcpy(bytes + codeSize, constants.data(), constants.size());
-    if (mprotect(bytes, codeSize, PROT_READ | PROT_EXEC) != 0 ||
-        mprotect(bytes + codeSize, constantsSize, PROT_READ) != 0) {
-        munmap(memory, size);
-        return nullptr;
-    }
-    Entry entry;
-    static_assert(sizeof entry == sizeof memory);
-    std::memcpy(&entry, &memory, sizeof entry);
-    void *batchMemory = bytes + generator.BatchEntry();
-    BatchEntry batch;
-    static_assert(sizeof batch == sizeof batchMemory);
-    std::memcpy(&batch, &batchMemory, sizeof batch);
-    return std::make_unique<NativeCode>(Key(), memory, size, entry, batch);
+        return std::nullopt;
+    return MachineCode{generator.TakeCode(), generator.TakeConstants(), generator.BatchEntry()};
 }
-
-NativeCode::~NativeCode() {
-    munmap(memory_, size_);
-}
-
-#else
-
-std::unique_ptr<NativeCode> NativeCode::Generate(const Program &) {
-    return nullptr;
-}
-
-NativeCode::~NativeCode() = default;
-
-#endif
 
 } // namespace ziffa::compiled
