@@ -1,5 +1,6 @@
 #include "interpreter/compiled/ByteCodeInterpreter.h"
 
+#include "interpreter/FaultCode.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/Tables.h"
 #include "interpreter/compiled/CompiledPower.h"
@@ -44,85 +45,145 @@ unsigned FloatFlags(long double) {
 void ClearFloatFlags() {}
 #endif
 
-// The evaluator's arithmetic. The checked forms are the evaluator's own; the fast forms are plain
-// operations, whose overflow or invalid operation is seen afterwards in the status flags.
-template <bool Checked> inline long double Add(long double a, long double b) {
-    if constexpr (Checked)
-        return CheckedAdd(a, b);
-    else
-        return a + b;
-}
-template <bool Checked> inline long double Subtract(long double a, long double b) {
-    if constexpr (Checked)
-        return CheckedSubtract(a, b);
-    else
-        return a - b;
-}
-template <bool Checked> inline long double Multiply(long double a, long double b) {
-    if constexpr (Checked)
-        return CheckedMultiply(a, b);
-    else
-        return a * b;
-}
-template <bool Checked> inline long double Divide(long double a, long double b) {
-    if constexpr (Checked)
-        return CheckedDivide(a, b);
-    else
-        return a / b;
-}
-// The math library's power of the operands rounded to double (see CompiledPower.h).
-template <bool Checked> inline long double Power(long double a, long double b) {
-    if constexpr (Checked) {
+// The arithmetic of an operator. The checked form is the evaluator's own; the fast form is the
+// plain operation, whose overflow or invalid operation is seen afterwards in the status flags.
+// "^" is the math library's power of the operands rounded to double (see CompiledPower.h).
+template <bool Checked, Operator Op> inline long double Apply(long double a, long double b) {
+    if constexpr (Op == Operator::Add)
+        return Checked ? CheckedAdd(a, b) : a + b;
+    else if constexpr (Op == Operator::Subtract)
+        return Checked ? CheckedSubtract(a, b) : a - b;
+    else if constexpr (Op == Operator::Multiply)
+        return Checked ? CheckedMultiply(a, b) : a * b;
+    else if constexpr (Op == Operator::Divide)
+        return Checked ? CheckedDivide(a, b) : a / b;
+    else if constexpr (!Checked)
+        return PowerOfDoubles(static_cast<double>(a), static_cast<double>(b));
+    else {
         const double base = RoundToDouble(a);
         const double exponent = RoundToDouble(b);
         return PowerOfDoubles(base, exponent);
+    }
+}
+
+// The machine that runs a program: the accumulator, the stack under it, the next instruction,
+// the position of the last instruction that had one, and where a fault is reported.
+struct Machine {
+    const std::uint8_t *ip;
+    long double acc;
+    long double *sp;
+    std::int32_t position;
+    const long double *constants;
+    const double *values;
+    int *errorCode;
+    int *errorPosition;
+
+    // Moves ip past an instruction of length 1 + before + the width's bytes, the last of which
+    // hold the change of the position.
+    void Advance(unsigned before, unsigned width) {
+        position += ReadSigned(ip + 1 + before, width);
+        ip += 1 + before + kWidthBytes[width];
+    }
+    // Ends the run with a fault at a position.
+    bool Fault(int code, int at) {
+        *errorCode = code;
+        *errorPosition = at;
+        acc = 0;
+        return false;
+    }
+
+    // Reads the value of an instruction of source S (the operand, and a decimal number's scale),
+    // and moves ip past it.
+    template <Source S> long double Fetch(unsigned width) {
+        const std::uint32_t operand = ReadUnsigned(ip + 1, width);
+        ip += 1 + kWidthBytes[width];
+        if constexpr (S == Source::Const)
+            return constants[operand];
+        else if constexpr (S == Source::Var)
+            return values[operand];
+        else if constexpr (S == Source::Whole)
+            return operand;
+        else
+            return DecimalValue(operand, *ip++);
+    }
+    // The value of source S kept in the byte after the opcode (and a decimal number's scale in
+    // the byte after it); ip stays.
+    template <Source S> long double ByteValue() const {
+        if constexpr (S == Source::Const)
+            return constants[ip[1]];
+        else if constexpr (S == Source::Var)
+            return values[ip[1]];
+        else if constexpr (S == Source::Whole)
+            return static_cast<long double>(ip[1]);
+        else
+            return DecimalValue(ip[1], ip[2]);
+    }
+
+    // "/" and "^" with their checks at the operator's position: 0/0 and 0^0 are indeterminate,
+    // x/0 a division by zero at the divisor. Returns false with the fault reported.
+    template <bool Checked, Operator Op> bool ApplyChecked(long double left, long double right) {
+        if constexpr (Op == Operator::Divide) {
+            if (EqualsZero(right)) {
+                if (EqualsZero(left))
+                    return Fault(CodeOf(FaultCode::Indeterminate), position);
+                return Fault(CodeOf(FaultCode::DivisionByZero), position + 1);
+            }
+        } else if (EqualsZero(left) && EqualsZero(right)) {
+            return Fault(CodeOf(FaultCode::Indeterminate), position);
+        }
+        acc = Apply<Checked, Op>(left, right);
+        return true;
+    }
+};
+
+// Runs the instruction at ip, whose base is B. Returns false where the run ends: at kReturn with
+// the value in the accumulator, at a fault with the fault reported and the accumulator 0.
+template <bool Checked, int B> [[gnu::always_inline]] inline bool Step(Machine &m) {
+    constexpr Meaning kMeaning = MeaningOf(B);
+    constexpr Action A = kMeaning.action;
+    constexpr Source S = kMeaning.source;
+    constexpr Operator Op = kMeaning.op;
+    const unsigned width = WidthOf(*m.ip);
+    if constexpr (A == Action::Push) {
+        *++m.sp = m.acc;
+        m.acc = m.Fetch<S>(width);
+    } else if constexpr (HasByteValueAndPosition(kMeaning)) {
+        const long double value = m.ByteValue<S>();
+        m.Advance(S == Source::Decimal ? 2 : 1, width);
+        if constexpr (A == Action::WithLeftValue)
+            return m.ApplyChecked<Checked, Op>(value, m.acc);
+        else
+            return m.ApplyChecked<Checked, Op>(m.acc, value);
+    } else if constexpr (A == Action::WithValue) {
+        m.acc = Apply<Checked, Op>(m.acc, m.Fetch<S>(width));
+    } else if constexpr (A == Action::WithLeftValue) {
+        m.acc = Apply<Checked, Op>(m.Fetch<S>(width), m.acc);
+    } else if constexpr (A == Action::WithStack && ChecksOperands(Op)) {
+        const long double left = *m.sp--;
+        m.Advance(0, width);
+        return m.ApplyChecked<Checked, Op>(left, m.acc);
+    } else if constexpr (A == Action::WithStack) {
+        m.acc = Apply<Checked, Op>(*m.sp--, m.acc);
+        ++m.ip;
+    } else if constexpr (A == Action::Function) {
+        const int index = m.ip[1];
+        m.Advance(1, width);
+        int code = 0;
+        m.acc = ApplyFunction(index, m.acc, code);
+        if (code != 0)
+            return m.Fault(code, m.position);
+    } else if constexpr (A == Action::Fault) {
+        return m.Fault(m.ip[1], static_cast<int>(ReadUnsigned(m.ip + 2, 3)));
+    } else if constexpr (A == Action::BadLiteral) {
+        if constexpr (Checked)
+            ThrowBadLiteral();
+        *m.errorCode = kRecheck;
+        m.acc = 0;
+        return false;
     } else {
-        return PowerOfDoubles(static_cast<double>(a), static_cast<double>(b));
-    }
-}
-
-// "/" with its checks: 0/0 is fault 13 at the operator, x/0 fault 12 at the divisor. Returns
-// false with the fault set, or true with the quotient in result.
-template <bool Checked>
-inline bool DivideAt(long double left, long double right, int position, long double &result,
-                     int &errorCode, int &errorPosition) {
-    if (EqualsZero(right)) {
-        errorCode = EqualsZero(left) ? 13 : 12;
-        errorPosition = position + (errorCode == 12);
         return false;
     }
-    result = Divide<Checked>(left, right);
     return true;
-}
-
-// "^" with its check: 0^0 is fault 13 at the operator.
-template <bool Checked>
-inline bool PowerAt(long double left, long double right, int position, long double &result,
-                    int &errorCode, int &errorPosition) {
-    if (EqualsZero(left) && EqualsZero(right)) {
-        errorCode = 13;
-        errorPosition = position;
-        return false;
-    }
-    result = Power<Checked>(left, right);
-    return true;
-}
-
-// Reads the value of an instruction of source S (the operand, and a decimal number's scale),
-// and moves ip past it.
-template <int S>
-inline long double Fetch(const std::uint8_t *&ip, unsigned width, const long double *constants,
-                         const double *values) {
-    const std::uint32_t operand = ReadUnsigned(ip + 1, width);
-    ip += 1 + kWidthBytes[width];
-    if constexpr (S == kFromConst)
-        return constants[operand];
-    else if constexpr (S == kFromVar)
-        return values[operand];
-    else if constexpr (S == kFromWhole)
-        return operand;
-    else
-        return DecimalValue(operand, *ip++);
 }
 
 // Runs the program. Returns with errorCode set on a fault; in the fast form, a fault that can't
@@ -130,228 +191,60 @@ inline long double Fetch(const std::uint8_t *&ip, unsigned width, const long dou
 template <bool Checked>
 long double Run(const Program &program, const double *values, long double *stack, int &errorCode,
                 int &errorPosition) {
-    const std::uint8_t *ip = program.code.data();
-    const long double *constants = program.constants.data();
-    long double acc = 0;
-    long double *sp = stack;
-    // The position of the last instruction that had one.
-    std::int32_t position = 0;
-    // Moves ip past an instruction of length 1 + before + the width's bytes, the last of which
-    // hold the change of the position.
-    auto advance = [&ip, &position](unsigned before, unsigned width) {
-        position += ReadSigned(ip + 1 + before, width);
-        ip += 1 + before + kWidthBytes[width];
-    };
+    using enum Operator;
+    using enum Source;
+    Machine m{program.code.data(),      0,      stack,      0,
+              program.constants.data(), values, &errorCode, &errorPosition};
     for (;;) {
-        const unsigned width = WidthOf(*ip);
-        switch (BaseOf(*ip)) {
-        case kPushConst:
-            *++sp = acc;
-            acc = Fetch<kFromConst>(ip, width, constants, values);
-            break;
-        case kPushVar:
-            *++sp = acc;
-            acc = Fetch<kFromVar>(ip, width, constants, values);
-            break;
-        case kPushWhole:
-            *++sp = acc;
-            acc = Fetch<kFromWhole>(ip, width, constants, values);
-            break;
-        case kPushDecimal:
-            *++sp = acc;
-            acc = Fetch<kFromDecimal>(ip, width, constants, values);
-            break;
-
-        case kAddConst:
-            acc = Add<Checked>(acc, Fetch<kFromConst>(ip, width, constants, values));
-            break;
-        case kAddConst + 1:
-            acc = Subtract<Checked>(acc, Fetch<kFromConst>(ip, width, constants, values));
-            break;
-        case kAddConst + 2:
-            acc = Multiply<Checked>(acc, Fetch<kFromConst>(ip, width, constants, values));
-            break;
-        case kAddConst + 3:
-            acc = Divide<Checked>(acc, Fetch<kFromConst>(ip, width, constants, values));
-            break;
-        case kAddConst + 4:
-            acc = Power<Checked>(acc, Fetch<kFromConst>(ip, width, constants, values));
-            break;
-
-        case kAddVar:
-            acc = Add<Checked>(acc, Fetch<kFromVar>(ip, width, constants, values));
-            break;
-        case kAddVar + 1:
-            acc = Subtract<Checked>(acc, Fetch<kFromVar>(ip, width, constants, values));
-            break;
-        case kAddVar + 2:
-            acc = Multiply<Checked>(acc, Fetch<kFromVar>(ip, width, constants, values));
-            break;
-        case kAddVar + 3: {
-            const long double right = values[ip[1]];
-            advance(1, width);
-            if (!DivideAt<Checked>(acc, right, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kAddVar + 4: {
-            const long double right = values[ip[1]];
-            advance(1, width);
-            if (!PowerAt<Checked>(acc, right, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-
-        case kAddWhole:
-            acc = Add<Checked>(acc, Fetch<kFromWhole>(ip, width, constants, values));
-            break;
-        case kAddWhole + 1:
-            acc = Subtract<Checked>(acc, Fetch<kFromWhole>(ip, width, constants, values));
-            break;
-        case kAddWhole + 2:
-            acc = Multiply<Checked>(acc, Fetch<kFromWhole>(ip, width, constants, values));
-            break;
-        case kAddWhole + 3:
-            acc = Divide<Checked>(acc, Fetch<kFromWhole>(ip, width, constants, values));
-            break;
-        case kAddWhole + 4:
-            acc = Power<Checked>(acc, Fetch<kFromWhole>(ip, width, constants, values));
-            break;
-
-        case kAddDecimal:
-            acc = Add<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
-            break;
-        case kAddDecimal + 1:
-            acc = Subtract<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
-            break;
-        case kAddDecimal + 2:
-            acc = Multiply<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
-            break;
-        case kAddDecimal + 3:
-            acc = Divide<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
-            break;
-        case kAddDecimal + 4:
-            acc = Power<Checked>(acc, Fetch<kFromDecimal>(ip, width, constants, values));
-            break;
-
-        case kRevConst + 1:
-            acc = Subtract<Checked>(Fetch<kFromConst>(ip, width, constants, values), acc);
-            break;
-        case kRevConst + 3: {
-            const long double left = constants[ip[1]];
-            advance(1, width);
-            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevConst + 4: {
-            const long double left = constants[ip[1]];
-            advance(1, width);
-            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevVar + 1:
-            acc = Subtract<Checked>(Fetch<kFromVar>(ip, width, constants, values), acc);
-            break;
-        case kRevVar + 3: {
-            const long double left = values[ip[1]];
-            advance(1, width);
-            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevVar + 4: {
-            const long double left = values[ip[1]];
-            advance(1, width);
-            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevWhole + 1:
-            acc = Subtract<Checked>(Fetch<kFromWhole>(ip, width, constants, values), acc);
-            break;
-        case kRevWhole + 3: {
-            const long double left = static_cast<long double>(ip[1]);
-            advance(1, width);
-            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevWhole + 4: {
-            const long double left = static_cast<long double>(ip[1]);
-            advance(1, width);
-            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevDecimal + 1:
-            acc = Subtract<Checked>(Fetch<kFromDecimal>(ip, width, constants, values), acc);
-            break;
-        case kRevDecimal + 3: {
-            const long double left = DecimalValue(ip[1], ip[2]);
-            advance(2, width);
-            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kRevDecimal + 4: {
-            const long double left = DecimalValue(ip[1], ip[2]);
-            advance(2, width);
-            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-
-        case kAdd:
-            acc = Add<Checked>(*sp--, acc);
-            ++ip;
-            break;
-        case kSub:
-            acc = Subtract<Checked>(*sp--, acc);
-            ++ip;
-            break;
-        case kMul:
-            acc = Multiply<Checked>(*sp--, acc);
-            ++ip;
-            break;
-        case kDiv: {
-            const long double left = *sp--;
-            advance(0, width);
-            if (!DivideAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kPow: {
-            const long double left = *sp--;
-            advance(0, width);
-            if (!PowerAt<Checked>(left, acc, position, acc, errorCode, errorPosition))
-                return 0;
-            break;
-        }
-        case kFunction: {
-            const int index = ip[1];
-            advance(1, width);
-            int code = 0;
-            acc = ApplyFunction(index, acc, code);
-            if (code != 0) {
-                errorCode = code;
-                errorPosition = position;
-                return 0;
-            }
-            break;
-        }
-        case kFault:
-            errorCode = ip[1];
-            errorPosition = static_cast<int>(ReadUnsigned(ip + 2, 3));
-            return 0;
-        case kBadLiteral:
-            if constexpr (Checked)
-                ThrowBadLiteral();
-            errorCode = kRecheck;
-            return 0;
-        case kReturn:
-            return acc;
+        // One row for each base that the compiler writes.
+        switch (BaseOf(*m.ip)) {
+        // clang-format off
+        case PushBase(Const):                 if (!Step<Checked, PushBase(Const)>(m)) return m.acc; break;
+        case PushBase(Var):                   if (!Step<Checked, PushBase(Var)>(m)) return m.acc; break;
+        case PushBase(Whole):                 if (!Step<Checked, PushBase(Whole)>(m)) return m.acc; break;
+        case PushBase(Decimal):               if (!Step<Checked, PushBase(Decimal)>(m)) return m.acc; break;
+        case ValueBase(Add, Const):           if (!Step<Checked, ValueBase(Add, Const)>(m)) return m.acc; break;
+        case ValueBase(Subtract, Const):      if (!Step<Checked, ValueBase(Subtract, Const)>(m)) return m.acc; break;
+        case ValueBase(Multiply, Const):      if (!Step<Checked, ValueBase(Multiply, Const)>(m)) return m.acc; break;
+        case ValueBase(Divide, Const):        if (!Step<Checked, ValueBase(Divide, Const)>(m)) return m.acc; break;
+        case ValueBase(Power, Const):         if (!Step<Checked, ValueBase(Power, Const)>(m)) return m.acc; break;
+        case ValueBase(Add, Var):             if (!Step<Checked, ValueBase(Add, Var)>(m)) return m.acc; break;
+        case ValueBase(Subtract, Var):        if (!Step<Checked, ValueBase(Subtract, Var)>(m)) return m.acc; break;
+        case ValueBase(Multiply, Var):        if (!Step<Checked, ValueBase(Multiply, Var)>(m)) return m.acc; break;
+        case ValueBase(Divide, Var):          if (!Step<Checked, ValueBase(Divide, Var)>(m)) return m.acc; break;
+        case ValueBase(Power, Var):           if (!Step<Checked, ValueBase(Power, Var)>(m)) return m.acc; break;
+        case ValueBase(Add, Whole):           if (!Step<Checked, ValueBase(Add, Whole)>(m)) return m.acc; break;
+        case ValueBase(Subtract, Whole):      if (!Step<Checked, ValueBase(Subtract, Whole)>(m)) return m.acc; break;
+        case ValueBase(Multiply, Whole):      if (!Step<Checked, ValueBase(Multiply, Whole)>(m)) return m.acc; break;
+        case ValueBase(Divide, Whole):        if (!Step<Checked, ValueBase(Divide, Whole)>(m)) return m.acc; break;
+        case ValueBase(Power, Whole):         if (!Step<Checked, ValueBase(Power, Whole)>(m)) return m.acc; break;
+        case ValueBase(Add, Decimal):         if (!Step<Checked, ValueBase(Add, Decimal)>(m)) return m.acc; break;
+        case ValueBase(Subtract, Decimal):    if (!Step<Checked, ValueBase(Subtract, Decimal)>(m)) return m.acc; break;
+        case ValueBase(Multiply, Decimal):    if (!Step<Checked, ValueBase(Multiply, Decimal)>(m)) return m.acc; break;
+        case ValueBase(Divide, Decimal):      if (!Step<Checked, ValueBase(Divide, Decimal)>(m)) return m.acc; break;
+        case ValueBase(Power, Decimal):       if (!Step<Checked, ValueBase(Power, Decimal)>(m)) return m.acc; break;
+        case LeftValueBase(Subtract, Const):  if (!Step<Checked, LeftValueBase(Subtract, Const)>(m)) return m.acc; break;
+        case LeftValueBase(Divide, Const):    if (!Step<Checked, LeftValueBase(Divide, Const)>(m)) return m.acc; break;
+        case LeftValueBase(Power, Const):     if (!Step<Checked, LeftValueBase(Power, Const)>(m)) return m.acc; break;
+        case LeftValueBase(Subtract, Var):    if (!Step<Checked, LeftValueBase(Subtract, Var)>(m)) return m.acc; break;
+        case LeftValueBase(Divide, Var):      if (!Step<Checked, LeftValueBase(Divide, Var)>(m)) return m.acc; break;
+        case LeftValueBase(Power, Var):       if (!Step<Checked, LeftValueBase(Power, Var)>(m)) return m.acc; break;
+        case LeftValueBase(Subtract, Whole):  if (!Step<Checked, LeftValueBase(Subtract, Whole)>(m)) return m.acc; break;
+        case LeftValueBase(Divide, Whole):    if (!Step<Checked, LeftValueBase(Divide, Whole)>(m)) return m.acc; break;
+        case LeftValueBase(Power, Whole):     if (!Step<Checked, LeftValueBase(Power, Whole)>(m)) return m.acc; break;
+        case LeftValueBase(Subtract, Decimal):if (!Step<Checked, LeftValueBase(Subtract, Decimal)>(m)) return m.acc; break;
+        case LeftValueBase(Divide, Decimal):  if (!Step<Checked, LeftValueBase(Divide, Decimal)>(m)) return m.acc; break;
+        case LeftValueBase(Power, Decimal):   if (!Step<Checked, LeftValueBase(Power, Decimal)>(m)) return m.acc; break;
+        case StackBase(Add):                  if (!Step<Checked, StackBase(Add)>(m)) return m.acc; break;
+        case StackBase(Subtract):             if (!Step<Checked, StackBase(Subtract)>(m)) return m.acc; break;
+        case StackBase(Multiply):             if (!Step<Checked, StackBase(Multiply)>(m)) return m.acc; break;
+        case StackBase(Divide):               if (!Step<Checked, StackBase(Divide)>(m)) return m.acc; break;
+        case StackBase(Power):                if (!Step<Checked, StackBase(Power)>(m)) return m.acc; break;
+        case kFunction:                       if (!Step<Checked, kFunction>(m)) return m.acc; break;
+        case kFault:                          if (!Step<Checked, kFault>(m)) return m.acc; break;
+        case kBadLiteral:                     if (!Step<Checked, kBadLiteral>(m)) return m.acc; break;
+        case kReturn:                         if (!Step<Checked, kReturn>(m)) return m.acc; break;
+        // clang-format on
         default:
             __builtin_unreachable();
         }

@@ -1,5 +1,6 @@
 #include "interpreter/compiled/Compiler.h"
 
+#include "interpreter/FaultCode.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/Tables.h"
 #include "interpreter/compiled/CompiledProgram.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <initializer_list>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -21,21 +23,31 @@ constexpr bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int OperatorKind(char c) {
+std::optional<Operator> OperatorOf(char c) {
     switch (c) {
     case '+':
-        return 0;
+        return Operator::Add;
     case '-':
-        return 1;
+        return Operator::Subtract;
     case '*':
-        return 2;
+        return Operator::Multiply;
     case '/':
-        return 3;
+        return Operator::Divide;
     case '^':
-        return 4;
+        return Operator::Power;
     default:
-        return -1;
+        return std::nullopt;
     }
+}
+
+// "+" and "-" may stand with nothing on their left, as signs.
+constexpr bool MayBeSign(Operator op) {
+    return op == Operator::Add || op == Operator::Subtract;
+}
+
+// "+" and "*" give the same bits with their operands either way round.
+constexpr bool Commutes(Operator op) {
+    return op == Operator::Add || op == Operator::Multiply;
 }
 
 // The functions whose check may refuse their argument, so that their instruction carries the
@@ -179,7 +191,7 @@ private:
 // A value that an instruction loads: its source and its operand (kPushConst + source is the
 // instruction that pushes it).
 struct Value {
-    int source;
+    Source source;
     std::uint32_t operand;
     unsigned scale = 0; // of a decimal number
 };
@@ -218,7 +230,7 @@ public:
     Operand Top() const {
         const std::uint32_t top = entries_.Top();
         if ((top & kHeld) != 0)
-            return {true, 0, {static_cast<int>(top >> 29 & 3), top & 0xFFFFFF, top >> 24 & 31}};
+            return {true, 0, {static_cast<Source>(top >> 29 & 3), top & 0xFFFFFF, top >> 24 & 31}};
         return {false, top == kLarge ? large_.Top() : top, {}};
     }
     // Whether the operand on top is not held and has no code from code on.
@@ -287,24 +299,23 @@ private:
         lastPosition_ = position;
         return change;
     }
-    void EmitSigned(std::uint8_t *at, std::int32_t value, unsigned width) {
-        WriteUnsigned(at, static_cast<std::uint32_t>(value), width);
-    }
-    void EmitLoad(const Value &v);
-    void EmitWithValue(int kind, const Value &v, int position);
-    void EmitWithLeftValue(int kind, const Value &v, int position);
+    void EmitWithOperand(int base, const Value &v);
+    void EmitWithPosition(int base, std::initializer_list<std::uint8_t> bytes, int position);
+    void EmitLoad(const Value &v) { EmitWithOperand(PushBase(v.source), v); }
+    void EmitWithValue(Operator op, const Value &v, int position);
+    void EmitWithLeftValue(Operator op, const Value &v, int position);
     std::optional<Value> SingleLoadAt(std::size_t offset) const;
-    bool Foldable(int kind, const Value &v) const;
-    void EmitOperator(int kind, int position);
+    bool Foldable(Operator op, const Value &v) const;
+    void EmitOperator(Operator op, int position);
     void EmitFunction(int index, int position);
-    void EmitFault(int code, int position);
-    void ReplaceByFault(std::size_t from, int code, int position) {
+    void EmitFault(FaultCode fault, int position);
+    void ReplaceByFault(std::size_t from, FaultCode fault, int position) {
         code_.Truncate(from);
-        EmitFault(code, position);
+        EmitFault(fault, position);
     }
     Value Constant(long double value) {
         constants_.push_back(value);
-        return {kFromConst, static_cast<std::uint32_t>(constants_.size() - 1)};
+        return {Source::Const, static_cast<std::uint32_t>(constants_.size() - 1)};
     }
 
     bool TopLevelFault();
@@ -313,7 +324,7 @@ private:
     void StartAtom(int position);
     void FinishAtom(int end);
     void FinishPart(int end);
-    void PushOperator(int kind, int position);
+    void PushOperator(Operator op, int position);
     void Reduce(int end);
 
     std::string_view text_;
@@ -338,32 +349,10 @@ private:
     std::unordered_map<std::string_view, std::uint32_t> literals_;
 };
 
-void ExpressionCompiler::EmitLoad(const Value &v) {
+// An instruction with the value's operand (and a decimal number's scale) after its opcode.
+void ExpressionCompiler::EmitWithOperand(int base, const Value &v) {
     const unsigned width = UnsignedWidth(v.operand);
-    const bool decimal = v.source == kFromDecimal;
-    std::uint8_t *at = code_.Extend(1u + kWidthBytes[width] + decimal);
-    at[0] = Opcode(kPushConst + v.source, width);
-    WriteUnsigned(at + 1, v.operand, width);
-    if (decimal)
-        at[1 + kWidthBytes[width]] = static_cast<std::uint8_t>(v.scale);
-}
-
-// The operator of kind with the value as its right operand, in place of a push of the value and
-// the operator. The value must not be 0 for "/" and "^", and a variable's index must fit a byte
-// for them.
-void ExpressionCompiler::EmitWithValue(int kind, const Value &v, int position) {
-    const int base = kAddConst + 5 * v.source + kind;
-    if (v.source == kFromVar && kind >= 3) {
-        const std::int32_t change = PositionChange(position);
-        const unsigned width = SignedWidth(change);
-        std::uint8_t *at = code_.Extend(2u + kWidthBytes[width]);
-        at[0] = Opcode(base, width);
-        at[1] = static_cast<std::uint8_t>(v.operand);
-        EmitSigned(at + 2, change, width);
-        return;
-    }
-    const unsigned width = UnsignedWidth(v.operand);
-    const bool decimal = v.source == kFromDecimal;
+    const bool decimal = v.source == Source::Decimal;
     std::uint8_t *at = code_.Extend(1u + kWidthBytes[width] + decimal);
     at[0] = Opcode(base, width);
     WriteUnsigned(at + 1, v.operand, width);
@@ -371,32 +360,41 @@ void ExpressionCompiler::EmitWithValue(int kind, const Value &v, int position) {
         at[1 + kWidthBytes[width]] = static_cast<std::uint8_t>(v.scale);
 }
 
-// The operator of kind with the value as its left operand and the accumulator as its right one.
-// The value of "/" and "^" must fit a byte.
-void ExpressionCompiler::EmitWithLeftValue(int kind, const Value &v, int position) {
-    if (kind == 0 || kind == 2) {
-        EmitWithValue(kind, v, position);
-        return;
-    }
-    const int base = kRevConst + 5 * v.source + kind;
-    const unsigned scale = v.source == kFromDecimal ? 1 : 0;
-    if (kind == 1) {
-        const unsigned width = UnsignedWidth(v.operand);
-        std::uint8_t *at = code_.Extend(1u + kWidthBytes[width] + scale);
-        at[0] = Opcode(base, width);
-        WriteUnsigned(at + 1, v.operand, width);
-        if (scale != 0)
-            at[1 + kWidthBytes[width]] = static_cast<std::uint8_t>(v.scale);
-        return;
-    }
+// An instruction with the bytes after its opcode, then the change of the position.
+void ExpressionCompiler::EmitWithPosition(int base, std::initializer_list<std::uint8_t> bytes,
+                                          int position) {
     const std::int32_t change = PositionChange(position);
     const unsigned width = SignedWidth(change);
-    std::uint8_t *at = code_.Extend(2u + scale + kWidthBytes[width]);
+    std::uint8_t *at = code_.Extend(1u + bytes.size() + kWidthBytes[width]);
     at[0] = Opcode(base, width);
-    at[1] = static_cast<std::uint8_t>(v.operand);
-    if (scale != 0)
-        at[2] = static_cast<std::uint8_t>(v.scale);
-    EmitSigned(at + 2 + scale, change, width);
+    std::copy(bytes.begin(), bytes.end(), at + 1);
+    WriteUnsigned(at + 1 + bytes.size(), static_cast<std::uint32_t>(change), width);
+}
+
+// The operator with the value as its right operand, in place of a push of the value and the
+// operator. The value must not be 0 for "/" and "^", and a variable's index must fit a byte for
+// them.
+void ExpressionCompiler::EmitWithValue(Operator op, const Value &v, int position) {
+    const int base = ValueBase(op, v.source);
+    if (v.source == Source::Var && ChecksOperands(op))
+        EmitWithPosition(base, {static_cast<std::uint8_t>(v.operand)}, position);
+    else
+        EmitWithOperand(base, v);
+}
+
+// The operator with the value as its left operand and the accumulator as its right one. The value
+// of "/" and "^" must fit a byte.
+void ExpressionCompiler::EmitWithLeftValue(Operator op, const Value &v, int position) {
+    const int base = LeftValueBase(op, v.source);
+    const auto operand = static_cast<std::uint8_t>(v.operand);
+    if (Commutes(op))
+        EmitWithValue(op, v, position);
+    else if (!ChecksOperands(op))
+        EmitWithOperand(base, v);
+    else if (v.source == Source::Decimal)
+        EmitWithPosition(base, {operand, static_cast<std::uint8_t>(v.scale)}, position);
+    else
+        EmitWithPosition(base, {operand}, position);
 }
 
 // The value of the code from offset to the end, when that is one load.
@@ -407,56 +405,46 @@ std::optional<Value> ExpressionCompiler::SingleLoadAt(std::size_t offset) const 
     if (BaseOf(*load) > kPushDecimal || offset + InstructionLength(load) != code_.size())
         return std::nullopt;
     const unsigned width = WidthOf(*load);
-    const int source = BaseOf(*load) - kPushConst;
-    const unsigned scale = source == kFromDecimal ? load[1 + kWidthBytes[width]] : 0u;
+    const auto source = static_cast<Source>(BaseOf(*load) - kPushConst);
+    const unsigned scale = source == Source::Decimal ? load[1 + kWidthBytes[width]] : 0u;
     return Value{source, ReadUnsigned(load + 1, width), scale};
 }
 
 // Whether the operator can take the value as its right operand: "/" and "^" by a value that is
 // never 0 have no check; by a variable, a check with the position, and the index in a byte.
-bool ExpressionCompiler::Foldable(int kind, const Value &v) const {
-    if (kind < 3)
+bool ExpressionCompiler::Foldable(Operator op, const Value &v) const {
+    if (!ChecksOperands(op))
         return true;
-    if (v.source == kFromVar)
+    if (v.source == Source::Var)
         return v.operand <= 0xFF;
-    if (v.source == kFromConst)
+    if (v.source == Source::Const)
         return constants_[v.operand] != 0;
     return v.operand != 0;
 }
 
-void ExpressionCompiler::EmitOperator(int kind, int position) {
-    if (kind < 3) {
-        *code_.Extend(1) = Opcode(kAdd + kind, 0);
-        return;
-    }
-    const std::int32_t change = PositionChange(position);
-    const unsigned width = SignedWidth(change);
-    std::uint8_t *at = code_.Extend(1u + kWidthBytes[width]);
-    at[0] = Opcode(kAdd + kind, width);
-    EmitSigned(at + 1, change, width);
+void ExpressionCompiler::EmitOperator(Operator op, int position) {
+    if (ChecksOperands(op))
+        EmitWithPosition(StackBase(op), {}, position);
+    else
+        *code_.Extend(1) = Opcode(StackBase(op), 0);
 }
 
 void ExpressionCompiler::EmitFunction(int index, int position) {
-    if (!ChecksArgument(static_cast<std::size_t>(index))) {
-        std::uint8_t *at = code_.Extend(2);
-        at[0] = Opcode(kFunction, 0);
-        at[1] = static_cast<std::uint8_t>(index);
+    if (ChecksArgument(static_cast<std::size_t>(index))) {
+        EmitWithPosition(kFunction, {static_cast<std::uint8_t>(index)}, position);
         return;
     }
-    const std::int32_t change = PositionChange(position);
-    const unsigned width = SignedWidth(change);
-    std::uint8_t *at = code_.Extend(2u + kWidthBytes[width]);
-    at[0] = Opcode(kFunction, width);
+    std::uint8_t *at = code_.Extend(2);
+    at[0] = Opcode(kFunction, 0);
     at[1] = static_cast<std::uint8_t>(index);
-    EmitSigned(at + 2, change, width);
 }
 
 // A fault carries its whole position: the positions of the instructions before it need not be
 // known where it replaces some of them.
-void ExpressionCompiler::EmitFault(int code, int position) {
+void ExpressionCompiler::EmitFault(FaultCode fault, int position) {
     std::uint8_t *at = code_.Extend(6);
     at[0] = Opcode(kFault, 0);
-    at[1] = static_cast<std::uint8_t>(code);
+    at[1] = static_cast<std::uint8_t>(fault);
     WriteUnsigned(at + 2, static_cast<std::uint32_t>(position), 3);
 }
 
@@ -465,11 +453,11 @@ void ExpressionCompiler::EmitFault(int code, int position) {
 bool ExpressionCompiler::TopLevelFault() {
     const int len = Position(text_.size());
     if (len == 0) {
-        EmitFault(10, 0);
+        EmitFault(FaultCode::Empty, 0);
         return true;
     }
     if (len == 1 && text_[0] == separator_) {
-        EmitFault(3, 0);
+        EmitFault(FaultCode::Syntax, 0);
         return true;
     }
     int depth = 0;
@@ -477,12 +465,12 @@ bool ExpressionCompiler::TopLevelFault() {
         if (text_[k] == '(')
             ++depth;
         else if (text_[k] == ')' && --depth < 0) {
-            EmitFault(2, Position(k));
+            EmitFault(FaultCode::UnopenedParenthesis, Position(k));
             return true;
         }
     }
     if (depth > 0) {
-        EmitFault(1, len);
+        EmitFault(FaultCode::UnclosedParenthesis, len);
         return true;
     }
     return false;
@@ -492,7 +480,7 @@ bool ExpressionCompiler::TopLevelFault() {
 // variable or a number, looked up in this order.
 void ExpressionCompiler::CompileName(std::string_view name, int offset) {
     if (name.size() == 1 && name[0] == separator_) {
-        EmitFault(3, offset);
+        EmitFault(FaultCode::Syntax, offset);
         return;
     }
     // No constant's name begins with a digit, so numbers skip the lookup.
@@ -500,7 +488,7 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
     if (constant) {
         // A named constant is stored once, under its name.
         if (const auto known = literals_.find(name); known != literals_.end()) {
-            EmitLoad({kFromConst, known->second});
+            EmitLoad({Source::Const, known->second});
             return;
         }
         const Value v = Constant(*constant);
@@ -510,7 +498,7 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
     }
     for (int v = 0; v < variableCount_; ++v)
         if (names_[v] == name) {
-            EmitLoad({kFromVar, static_cast<std::uint32_t>(v)});
+            EmitLoad({Source::Var, static_cast<std::uint32_t>(v)});
             return;
         }
     int separators = 0;
@@ -519,11 +507,11 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
         if (c == separator_)
             ++separators;
         if (!IsDigit(c) && c != separator_) {
-            EmitFault(3, offset + Position(k));
+            EmitFault(FaultCode::Syntax, offset + Position(k));
             return;
         }
         if (separators > 1) {
-            EmitFault(8, offset + Position(k));
+            EmitFault(FaultCode::SecondSeparator, offset + Position(k));
             return;
         }
     }
@@ -534,14 +522,14 @@ void ExpressionCompiler::CompileName(std::string_view name, int offset) {
 void ExpressionCompiler::CompileNumber(std::string_view digits, int) {
     if (const auto small = ReadSmallNumber(digits, separator_)) {
         if (small->scale == 0)
-            EmitLoad({kFromWhole, small->digits});
+            EmitLoad({Source::Whole, small->digits});
         else
-            EmitLoad({kFromDecimal, small->digits, small->scale});
+            EmitLoad({Source::Decimal, small->digits, small->scale});
         return;
     }
     // A literal seen before shares its constant (a long sum often repeats one number).
     if (const auto known = literals_.find(digits); known != literals_.end()) {
-        EmitLoad({kFromConst, known->second});
+        EmitLoad({Source::Const, known->second});
         return;
     }
     if (const auto value = ConvertNumberLiteral(digits, separator_)) {
@@ -566,7 +554,7 @@ void ExpressionCompiler::FinishAtom(int end) {
     const int start = atomStart_;
     if (extra_ >= 0) {
         // Text after the ")" of a parenthesis: the atom's own check, before its argument.
-        ReplaceByFault(atomCode_, 11, extra_);
+        ReplaceByFault(atomCode_, FaultCode::NoOperatorAfterParenthesis, extra_);
     } else if (open_ < 0) {
         if (start < end)
             CompileName(text_.substr(static_cast<std::size_t>(start),
@@ -579,9 +567,9 @@ void ExpressionCompiler::FinishAtom(int end) {
         if (const auto function = LookupFunction(name))
             EmitFunction(*function, open_ + 1);
         else if (IsDigit(name[0]) || name[0] == separator_)
-            EmitFault(4, open_);
+            EmitFault(FaultCode::NoOperatorBeforeParenthesis, open_);
         else
-            EmitFault(6, start);
+            EmitFault(FaultCode::UnknownFunction, start);
     }
     operands_.Push(atomCode_);
 }
@@ -590,7 +578,7 @@ void ExpressionCompiler::FinishAtom(int end) {
 // stack; the reading stands at end.
 void ExpressionCompiler::Reduce(int end) {
     const int s = static_cast<int>(marks_.Top());
-    const int kind = OperatorKind(text_[static_cast<std::size_t>(s)]);
+    const Operator op = *OperatorOf(text_[static_cast<std::size_t>(s)]);
     marks_.Pop();
     // The right operand has its code; the left one may be a value held back.
     const std::size_t right = operands_.Top().code;
@@ -600,53 +588,54 @@ void ExpressionCompiler::Reduce(int end) {
     const std::size_t left = held ? right : leftOperand.code; // where the node's code begins
     operands_.ReplaceTop(left);
     const int a = StartAfterTopMark(), b = end;
-    int fault = 0, position = 0;
+    FaultCode fault = FaultCode::None;
+    int position = 0;
     if (b - a == 1 && text_[static_cast<std::size_t>(a)] == separator_)
-        fault = 3, position = a;
-    else if (s == a && kind >= 2)
-        fault = 5, position = a;
+        fault = FaultCode::Syntax, position = a;
+    else if (s == a && !MayBeSign(op))
+        fault = FaultCode::NoLeftOperand, position = a;
     else if (s == b - 1)
-        fault = 9, position = s + 1;
-    if (fault != 0) {
+        fault = FaultCode::NoRightOperand, position = s + 1;
+    if (fault != FaultCode::None) {
         ReplaceByFault(left, fault, position);
         return;
     }
     if (const auto value = SingleLoadAt(right)) {
         // The right operand is a single load: the left one is read first, and the right one is
         // folded into the operation where the operation can take it.
-        if (!held && kind < 3) {
+        if (!held && !ChecksOperands(op)) {
             // The same operand after another opcode.
-            code_.Byte(right) =
-                Opcode(kAddConst + 5 * value->source + kind, WidthOf(code_.Byte(right)));
+            code_.Byte(right) = Opcode(ValueBase(op, value->source), WidthOf(code_.Byte(right)));
             return;
         }
         code_.Truncate(right);
         if (held)
             EmitLoad(leftOperand.value);
-        if (Foldable(kind, *value)) {
-            EmitWithValue(kind, *value, s);
+        if (Foldable(op, *value)) {
+            EmitWithValue(op, *value, s);
         } else {
             EmitLoad(*value);
-            EmitOperator(kind, s);
+            EmitOperator(op, s);
         }
     } else if (held) {
-        EmitWithLeftValue(kind, leftOperand.value, s);
+        EmitWithLeftValue(op, leftOperand.value, s);
     } else {
-        EmitOperator(kind, s);
+        EmitOperator(op, s);
     }
 }
 
-void ExpressionCompiler::PushOperator(int kind, int position) {
-    while (OperatorOnTop() && OperatorKind(text_[marks_.Top()]) >= kind)
+// The operators of the same or a higher precedence before it are complete.
+void ExpressionCompiler::PushOperator(Operator op, int position) {
+    while (OperatorOnTop() && *OperatorOf(text_[marks_.Top()]) >= op)
         Reduce(position);
-    if (kind <= 1 && TopOperandEmpty()) {
+    if (MayBeSign(op) && TopOperandEmpty()) {
         // A leading sign: the left operand is the text "0", read like any other operand.
         CompileName("0", position);
     }
-    // A single value on the left is held back (see OperandEntry).
+    // A single value on the left is held back (see Operand).
     const std::size_t left = operands_.Top().code;
     if (const auto value = SingleLoadAt(left);
-        value && OperandStack::CanHold(*value) && (kind <= 2 || value->operand <= 0xFF)) {
+        value && OperandStack::CanHold(*value) && (!ChecksOperands(op) || value->operand <= 0xFF)) {
         code_.Truncate(left);
         operands_.Pop();
         operands_.PushHeld(*value);
@@ -660,7 +649,7 @@ void ExpressionCompiler::FinishPart(int end) {
     while (OperatorOnTop())
         Reduce(end);
     if (TopOperandEmpty())
-        EmitFault(10, StartAfterTopMark());
+        EmitFault(FaultCode::Empty, StartAfterTopMark());
 }
 
 void ExpressionCompiler::Compile() {
@@ -671,7 +660,7 @@ void ExpressionCompiler::Compile() {
     for (std::size_t k = 0; k <= n; ++k) {
         const int p = Position(k);
         const char c = k < n ? text_[k] : '\0';
-        const int kind = k < n ? OperatorKind(c) : -1;
+        const std::optional<Operator> op = k < n ? OperatorOf(c) : std::nullopt;
         const bool end = k == n;
         if (extra_ >= 0) {
             // Skipping the rest of an atom that already has its fault.
@@ -685,15 +674,15 @@ void ExpressionCompiler::Compile() {
             }
             if (!end && extraDepth_ > 0)
                 continue;
-            if (!end && kind < 0 && c != ')')
+            if (!end && !op && c != ')')
                 continue;
         }
         if (end) {
             FinishAtom(p);
             FinishPart(p);
-        } else if (kind >= 0) {
+        } else if (op) {
             FinishAtom(p);
-            PushOperator(kind, p);
+            PushOperator(*op, p);
             StartAtom(p + 1);
         } else if (c == '(') {
             if (close_ >= 0) {

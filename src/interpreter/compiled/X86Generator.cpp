@@ -88,16 +88,16 @@ struct Range {
     }
 };
 
-// The range of a op b for op 0..3 of "+-*/"; square when a and b are the same value.
-Range Combine(int kind, const Range &a, const Range &b, bool square) {
+// The range of a op b for "+", "-", "*" and "/"; square when a and b are the same value.
+Range Combine(Operator op, const Range &a, const Range &b, bool square) {
     if (!a.known || !b.known)
         return {};
-    switch (kind) {
-    case 0:
+    switch (op) {
+    case Operator::Add:
         return Range::Of(a.lo + b.lo, a.hi + b.hi);
-    case 1:
+    case Operator::Subtract:
         return Range::Of(a.lo - b.hi, a.hi - b.lo);
-    case 2:
+    case Operator::Multiply:
         if (square) {
             const long double low = a.lo * a.lo, high = a.hi * a.hi;
             if (a.lo >= 0)
@@ -116,7 +116,7 @@ Range Combine(int kind, const Range &a, const Range &b, bool square) {
     int n = 0;
     for (long double x : {a.lo, a.hi})
         for (long double y : {b.lo, b.hi})
-            corners[n++] = kind == 2 ? x * y : x / y;
+            corners[n++] = op == Operator::Multiply ? x * y : x / y;
     return Range::Of(*std::min_element(corners, corners + 4),
                      *std::max_element(corners, corners + 4));
 }
@@ -125,6 +125,10 @@ Range Combine(int kind, const Range &a, const Range &b, bool square) {
 // and the function of double, or nothing where ApplyFunction itself is called ("!", "tg" and
 // "ctg", whose checks or arithmetic go beyond a function of double).
 enum class Check { None, AboveOne, BelowZero };
+// The fault of an argument that fails the check.
+constexpr FaultCode FaultOf(Check check) {
+    return check == Check::AboveOne ? FaultCode::ArgumentAboveOne : FaultCode::NegativeArgument;
+}
 enum class Kernel { Call, Absolute, SquareRoot, General };
 struct FunctionRule {
     std::string_view name;
@@ -234,13 +238,14 @@ private:
     struct Stub {
         StubKind kind;
         std::size_t jump;
-        int depth;                        // x87 registers in use
-        int position;                     // the fault's position; the product's xmm for Power
-        int code = 0;                     // the fault's code; the exponent's constant for Power
-        Value operand{Where::X87, 0};     // the dividend; the base for Power (X87: in the frame)
-        std::size_t resume = 0;           // where Power goes on
-        int slot = 0;                     // the slot of Power's result
-        std::size_t alsoFrom[2] = {0, 0}; // more jumps to the stub, if not 0
+        int depth;                         // x87 registers in use
+        int position;                      // the fault's position; the product's xmm for Power
+        FaultCode fault = FaultCode::None; // of a Fixed stub
+        int exponent = 0;                  // the constant of Power's exponent
+        Value operand{Where::X87, 0};      // the dividend; the base for Power (X87: in the frame)
+        std::size_t resume = 0;            // where Power goes on
+        int slot = 0;                      // the slot of Power's result
+        std::size_t alsoFrom[2] = {0, 0};  // more jumps to the stub, if not 0
     };
     struct ConstantUse {
         std::size_t disp;
@@ -324,16 +329,21 @@ private:
             Load(stack_.back());
     }
 
-    // ST(1) op= ST(0), pop: operator kind 0..3 of "+-*/".
-    void PoppingArith(int kind) {
+    // ST(1) op= ST(0), pop: "+", "-", "*" or "/".
+    void PoppingArith(Operator op) {
         static const int second[] = {0xC1, 0xE9, 0xC9, 0xF9};
-        a_.Bytes({0xDE, second[kind]});
+        a_.Bytes({0xDE, second[static_cast<int>(op)]});
     }
     // ST(0) = ST(0) op m64, or (reversed) m64 op ST(0).
-    void MemoryArith(int kind, bool reversed, const Value &v) {
+    void MemoryArith(Operator op, bool reversed, const Value &v) {
         static const int reg[] = {0, 4, 1, 6};     // fadd, fsub, fmul, fdiv
         static const int reverse[] = {0, 5, 1, 7}; // fadd, fsubr, fmul, fdivr
-        OnMemory({}, 0xDC, reversed ? reverse[kind] : reg[kind], v);
+        const int k = static_cast<int>(op);
+        OnMemory({}, 0xDC, reversed ? reverse[k] : reg[k], v);
+    }
+    // A jump to a stub that ends with the fault at position.
+    void FaultStub(std::size_t jump, int depth, int position, FaultCode fault) {
+        stubs_.push_back({StubKind::Fixed, jump, depth, position, fault});
     }
 
     void PopAll(int depth) {
@@ -466,9 +476,11 @@ private:
             FxchSt1();
         std::swap(below, top);
     }
-    void FaultExit(int code, int position, int depth);
+    void FaultExit(FaultCode fault, int position, int depth);
     bool Emit(bool batch);
-    void Binary(int kind, int position);
+    void Binary(Operator op, int position);
+    void Operate(Operator op, int position);
+    void PushConstant(int index);
     void Divide(int position);
     void Power(int position);
     void QuickPower(const Value &base, int exponentIndex, int slot);
@@ -505,16 +517,16 @@ void Generator::Hoist() {
     hoisted_.assign(code.size(), -1);
     for (std::size_t k = 1; k < code.size() && hoistedCount_ < kMaxHoisted; ++k) {
         const Instruction &i = code[k], &argument = code[k - 1];
-        if (i.op != kOpFunction || hoisted_[k - 1] >= 0)
+        if (i.op != Op::Function || hoisted_[k - 1] >= 0)
             continue;
-        const FunctionRule &rule = kRules[i.small];
+        const FunctionRule &rule = kRules[i.function];
         if (rule.check != Check::None ||
             (rule.kernel != Kernel::Call && rule.kernel != Kernel::Absolute))
             continue;
         Value v;
-        if (argument.op == kOpPushVar)
+        if (argument.op == Op::PushVar)
             v = {Where::Variable, argument.index};
-        else if (argument.op == kOpPushConst && IsDouble(ConstantValue(argument.index)))
+        else if (argument.op == Op::PushConst && IsDouble(ConstantValue(argument.index)))
             v = {Where::Constant, argument.index};
         else
             continue;
@@ -560,7 +572,8 @@ void Generator::CheckVariables() {
 }
 
 // Ends with the fault code at position, unless one of the values in registers is not finite.
-void Generator::FaultExit(int code, int position, int depth) {
+void Generator::FaultExit(FaultCode fault, int position, int depth) {
+    const int code = CodeOf(fault);
     if (batch_) {
         ExitWith(code, position, depth);
         return;
@@ -579,34 +592,51 @@ void Generator::FaultExit(int code, int position, int depth) {
         ExitWith(kRecheck, 0, depth);
 }
 
+// A constant onto the value stack: in memory where it is a double, otherwise loaded at once.
+void Generator::PushConstant(int index) {
+    stack_.push_back(ConstantAt(index, ConstantValue(index)));
+    if (!stack_.back().isDouble)
+        Load(stack_.back());
+}
+
+// The operator of the two values on top.
+void Generator::Operate(Operator op, int position) {
+    if (op == Operator::Divide)
+        Divide(position);
+    else if (op == Operator::Power)
+        Power(position);
+    else
+        Binary(op, position);
+}
+
 // "+", "-" and "*" of the two values on top.
-void Generator::Binary(int kind, int) {
+void Generator::Binary(Operator op, int) {
     Value right = stack_.back();
     stack_.pop_back();
     Value &left = stack_.back();
     if (left.where == Where::X87 && right.where == Where::X87) {
-        PoppingArith(kind);
+        PoppingArith(op);
     } else if (right.where != Where::X87) {
         // With both in memory the left one is loaded first, onto the top.
         if (left.where != Where::X87)
             Load(left);
         if (right.where == Where::Constant && !IsDouble(ConstantValue(right.index))) {
             Load(right);
-            PoppingArith(kind);
+            PoppingArith(op);
         } else {
-            MemoryArith(kind, false, right);
+            MemoryArith(op, false, right);
         }
     } else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
         Load(left); // on top of the right operand
         FxchSt1();
-        PoppingArith(kind);
+        PoppingArith(op);
     } else {
         // The right operand is on top: the reversed form keeps the order of the operands (and
         // "+" and "*" give the same bits either way).
-        MemoryArith(kind, true, left);
+        MemoryArith(op, true, left);
     }
     const bool square = left.variable >= 0 && left.variable == right.variable;
-    const Range range = Combine(kind, left.range, right.range, square);
+    const Range range = Combine(op, left.range, right.range, square);
     left = {Where::X87, 0, !range.known, false, range};
 }
 
@@ -615,7 +645,7 @@ void Generator::Divide(int position) {
     Value right = stack_.back();
     if (right.range.ExcludesZero()) {
         // Never zero or a NaN: no check.
-        Binary(3, position);
+        Binary(Operator::Divide, position);
         return;
     }
     if (right.where != Where::X87) {
@@ -627,17 +657,21 @@ void Generator::Divide(int position) {
     const int depth = X87Depth() + 1;
     Fldz();
     FucomipSt(1);
-    stubs_.push_back({StubKind::Divide, a_.Jump(0x84), depth, position, 0, left});
+    stubs_.push_back({.kind = StubKind::Divide,
+                      .jump = a_.Jump(0x84),
+                      .depth = depth,
+                      .position = position,
+                      .operand = left});
     if (right.dirty)
         RecheckUnlessFinite(0, depth);
     if (left.where == Where::X87)
-        PoppingArith(3);
+        PoppingArith(Operator::Divide);
     else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
         Load(left);
         FxchSt1();
-        PoppingArith(3);
+        PoppingArith(Operator::Divide);
     } else
-        MemoryArith(3, true, left);
+        MemoryArith(Operator::Divide, true, left);
     left = {Where::X87, 0, true, false};
 }
 
@@ -654,7 +688,7 @@ void Generator::Power(int position) {
     if (!right.range.ExcludesZero()) {
         const std::size_t rightNonzero = JumpUnlessZero(right, 0);
         const std::size_t leftNonzero = JumpUnlessZero(left, rightX87 ? 1 : 0);
-        stubs_.push_back({StubKind::Fixed, a_.Jump(0xE9), depth, position, 13});
+        FaultStub(a_.Jump(0xE9), depth, position, FaultCode::Indeterminate);
         a_.Bind(rightNonzero, a_.Here());
         a_.Bind(leftNonzero, a_.Here());
     }
@@ -746,10 +780,15 @@ void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
     const std::size_t moved = a_.Jump(0x85);
     const std::size_t unordered = a_.Jump(0x8A);
     Movsd(0x11, h, kSlots + 8 * slot);
-    Stub stub{StubKind::Power, outside, X87Depth(), zero, exponentIndex, base, a_.Here(), slot};
-    stub.alsoFrom[0] = moved;
-    stub.alsoFrom[1] = unordered;
-    stubs_.push_back(stub);
+    stubs_.push_back({.kind = StubKind::Power,
+                      .jump = outside,
+                      .depth = X87Depth(),
+                      .position = zero,
+                      .exponent = exponentIndex,
+                      .operand = base,
+                      .resume = a_.Here(),
+                      .slot = slot,
+                      .alsoFrom = {moved, unordered}});
 }
 
 void Generator::Function(int index, int position) {
@@ -796,14 +835,14 @@ void Generator::Function(int index, int position) {
             a_.Bytes({0xD9, 0xE8}); // fld1
             FucomipSt(1);
             const std::size_t unordered = a_.Jump(0x8A);
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 16});
+            FaultStub(a_.Jump(0x82), depth, position, FaultOf(check));
             a_.Bind(unordered, a_.Here());
         } else if (check == Check::BelowZero) {
             // 0 > ST(0), or a NaN.
             Fldz();
             FucomipSt(1);
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x8A), depth, position, 14});
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 14});
+            FaultStub(a_.Jump(0x8A), depth, position, FaultOf(check));
+            FaultStub(a_.Jump(0x87), depth, position, FaultOf(check));
         }
         RoundTopTo(kArgument0, argument, depth);
         Movsd(0x10, 0, kArgument0);
@@ -812,10 +851,10 @@ void Generator::Function(int index, int position) {
         OnMemory({0xF2, 0x0F}, 0x10, 0, argument); // movsd xmm0, argument
         if (check == Check::AboveOne) {
             OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, OneIndex()}); // ucomisd xmm0, 1
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 16});
+            FaultStub(a_.Jump(0x87), depth, position, FaultOf(check));
         } else if (check == Check::BelowZero) {
             OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 14});
+            FaultStub(a_.Jump(0x82), depth, position, FaultOf(check));
         }
     }
     stack_.pop_back();
@@ -850,100 +889,54 @@ bool Generator::Body() {
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
-            if (i.op == kOpFunction) {
+            if (i.op == Op::Function) {
                 const Instruction &argument = program_.code[k - 1];
-                const Value v = argument.op == kOpPushConst
+                const Value v = argument.op == Op::PushConst
                                     ? ConstantAt(argument.index, ConstantValue(argument.index))
                                     : VariableAt(argument.index);
                 stack_.push_back({Where::Slot, hoisted_[k]});
-                stack_.back().range = ResultRange(kRules[i.small], ArgumentRange(v));
+                stack_.back().range = ResultRange(kRules[i.function], ArgumentRange(v));
             }
             continue;
         }
         switch (i.op) {
-        case kOpPushConst:
-            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-            if (!stack_.back().isDouble)
-                Load(stack_.back());
+        case Op::PushConst:
+            PushConstant(i.index);
             break;
-        case kOpPushVar:
+        case Op::PushVar:
             stack_.push_back(VariableAt(i.index));
             break;
-        case kOpAdd:
-        case kOpSub:
-        case kOpMul:
-            Binary(i.op - kOpAdd, i.position);
+        case Op::Operate:
+            Operate(i.operation, i.position);
             break;
-        case kOpDiv:
-            Divide(i.position);
+        case Op::OperateConst:
+            PushConstant(i.index);
+            Operate(i.operation, i.position);
             break;
-        case kOpPow:
-            Power(i.position);
-            break;
-        case kOpAddConst:
-        case kOpSubConst:
-        case kOpMulConst:
-        case kOpDivConst:
-        case kOpPowConst:
-            // A constant in memory is always a double; any other is loaded at once.
-            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-            if (!stack_.back().isDouble)
-                Load(stack_.back());
-            if (i.op == kOpDivConst)
-                Divide(i.position);
-            else if (i.op == kOpPowConst)
-                Power(i.position);
-            else
-                Binary(i.op - kOpAddConst, i.position);
-            break;
-        case kOpAddVar:
-        case kOpSubVar:
-        case kOpMulVar:
-        case kOpDivVar:
-        case kOpPowVar:
+        case Op::OperateVar:
             stack_.push_back(VariableAt(i.index));
-            if (i.op == kOpDivVar)
-                Divide(i.position);
-            else if (i.op == kOpPowVar)
-                Power(i.position);
-            else
-                Binary(i.op - kOpAddVar, i.position);
+            Operate(i.operation, i.position);
             break;
-        case kOpRevSubConst:
-        case kOpRevDivConst:
-        case kOpRevPowConst:
-        case kOpRevSubVar:
-        case kOpRevDivVar:
-        case kOpRevPowVar: {
+        case Op::ConstOperate:
+        case Op::VarOperate:
             // The value is the left operand: it goes under the accumulator.
-            const bool variable = i.op >= kOpRevSubVar;
-            if (variable) {
+            if (i.op == Op::VarOperate)
                 stack_.push_back(VariableAt(i.index));
-            } else {
-                stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-                if (!stack_.back().isDouble)
-                    Load(stack_.back());
-            }
-            SwapTop();
-            const int kind = i.op - (variable ? kOpRevSubVar : kOpRevSubConst);
-            if (kind == 0)
-                Binary(1, i.position);
-            else if (kind == 1)
-                Divide(i.position);
             else
-                Power(i.position);
+                PushConstant(i.index);
+            SwapTop();
+            Operate(i.operation, i.position);
             break;
-        }
-        case kOpFunction:
-            Function(i.small, i.position);
+        case Op::Function:
+            Function(i.function, i.position);
             break;
-        case kOpFault:
-            FaultExit(i.small, i.position, X87Depth());
+        case Op::Fault:
+            FaultExit(i.fault, i.position, X87Depth());
             return true;
-        case kOpBadLiteral:
+        case Op::BadLiteral:
             ExitWith(kRecheck, i.position, X87Depth());
             return true;
-        case kOpReturn: {
+        case Op::Return: {
             if (stack_.size() != 1)
                 return false;
             const bool dirty = stack_.back().dirty;
@@ -975,13 +968,13 @@ void Generator::Stubs() {
             }
             // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend is too.
             const std::size_t nonzero = JumpUnlessZero(s.operand, 1);
-            FaultExit(13, s.position, s.depth);
+            FaultExit(FaultCode::Indeterminate, s.position, s.depth);
             a_.Bind(nonzero, a_.Here());
-            FaultExit(12, s.position + 1, s.depth);
+            FaultExit(FaultCode::DivisionByZero, s.position + 1, s.depth);
             break;
         }
         case StubKind::Fixed:
-            FaultExit(s.code, s.position, s.depth);
+            FaultExit(s.fault, s.position, s.depth);
             break;
         case StubKind::Function:
             if (batch_) {
@@ -1011,7 +1004,7 @@ void Generator::Stubs() {
             for (int j = 0; j < s.depth; ++j)
                 FstpLongAt(kRsp, kSpill + 16 * j);
             LoadBase(0, s.operand);
-            OnMemory({0xF2, 0x0F}, 0x10, 1, {Where::Constant, s.code});
+            OnMemory({0xF2, 0x0F}, 0x10, 1, {Where::Constant, s.exponent});
             Call(Address(&MathPower));
             Movsd(0x11, 0, kSlots + 8 * s.slot);
             for (int j = s.depth - 1; j >= 0; --j)
@@ -1030,8 +1023,7 @@ bool Generator::Generate(std::size_t pageSize) {
         if (ReadsVariable(i.op) && i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
     calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
-        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar ||
-               i.op == kOpRevPowConst || i.op == kOpRevPowVar;
+        return i.op == Op::Function || (Operates(i.op) && i.operation == Operator::Power);
     });
     if (!Emit(false))
         return false;
