@@ -31,6 +31,7 @@ constexpr bool ChecksOperands(Operator op) {
 
 // The four sources of a value, in the order of their instructions below.
 enum class Source : std::uint8_t { Const, Var, Whole, Decimal };
+inline constexpr int kSources = 4;
 
 // The instructions work on an accumulator that holds the newest value and a stack under it. The
 // code is straight: it runs from the first instruction to a kReturn, a kFault or a kBadLiteral,
@@ -46,8 +47,8 @@ enum Base : std::uint8_t {
     kPushDecimal, // the operand divided by 10^s, s being the byte after the operand
     // The accumulator is the left operand, the value of a source the right one. Five operators
     // for each source, in the order of Operator. A value of these instructions is never 0 for
-    // "/" and "^": their checks can't fail, and they have no position; kDivVar and kPowVar have
-    // a variable's index in one byte, and the width is that of their position.
+    // "/" and "^": their checks can't fail, and they have no position; but the "/" and "^" of
+    // kAddVar have a variable's index in one byte, and the width is that of their position.
     kAddConst,
     kAddVar = kAddConst + kOperators,
     kAddWhole = kAddVar + kOperators,
@@ -112,9 +113,9 @@ constexpr Meaning MeaningOf(int base) {
         return {Action::Push, static_cast<Source>(base - kPushConst)};
     if (base >= kAddConst && base < kAdd) {
         const int group = (base - kAddConst) / kOperators;
-        const auto source = static_cast<Source>(group % 4);
+        const auto source = static_cast<Source>(group % kSources);
         const auto op = static_cast<Operator>((base - kAddConst) % kOperators);
-        return {group < 4 ? Action::WithValue : Action::WithLeftValue, source, op};
+        return {group < kSources ? Action::WithValue : Action::WithLeftValue, source, op};
     }
     if (base >= kAdd && base <= kPow)
         return {Action::WithStack, Source::Const, static_cast<Operator>(base - kAdd)};
