@@ -29,8 +29,10 @@ constexpr bool ChecksOperands(Operator op) {
     return op == Operator::Divide || op == Operator::Power;
 }
 
-// The four sources of a value, in the order of their instructions below.
-enum class Source : std::uint8_t { Const, Var, Whole, Decimal };
+// The four sources of a value, in the order of their instructions below. Of the size of an int:
+// the compiler keeps a source beside 32-bit operands, and a narrower store of it would stall
+// their reads as one word.
+enum class Source { Const, Var, Whole, Decimal };
 inline constexpr int kSources = 4;
 
 // The instructions work on an accumulator that holds the newest value and a stack under it. The

@@ -188,7 +188,7 @@ private:
     std::uint32_t top_ = static_cast<std::uint32_t>(-1); // the position on top, -1 for none
 };
 
-// A value that an instruction loads: its source and its operand (kPushConst + source is the
+// A value that an instruction loads: its source and its operand (PushBase(source) is the
 // instruction that pushes it).
 struct Value {
     Source source;
@@ -256,8 +256,11 @@ private:
     GrowingStack<std::size_t> large_;
 };
 
+} // namespace
+
 // Turns the text into the program in one pass from left to right, with explicit stacks in place
-// of recursion.
+// of recursion. (Outside the anonymous namespace: there the compiler would inline its members,
+// each called once, into one large function, which runs slower.)
 //
 // The text splits at the last occurrence of the first of "+-*/^" that occurs outside parentheses,
 // and its parts split the same way: the tree that results is the one of five precedence levels,
@@ -716,8 +719,6 @@ void ExpressionCompiler::Compile() {
         }
     }
 }
-
-} // namespace
 
 std::shared_ptr<Program> CompileProgram(std::string_view text, int variableCount,
                                         const std::string *names, char separator) {
