@@ -216,8 +216,8 @@ public:
     Generator(const DecodedProgram &program, bool fusedMultiplyAdd)
         : program_(program), fusedMultiplyAdd_(fusedMultiplyAdd) {}
 
-    // Generates the code and its constants, which are to be placed constantsOffset bytes after
-    // the code's first byte (in pages of their own, readable only).
+    // Generates the code, padded to whole pages, and its constants, which are to be placed right
+    // after it (in pages of their own, readable only).
     bool Generate(std::size_t pageSize);
     std::vector<std::uint8_t> TakeCode() { return a_.Take(); }
     std::vector<std::uint8_t> TakeConstants() { return std::move(constantBytes_); }
