@@ -3,7 +3,7 @@
 // points in one call, as the graph evaluates, and one call a point), muparser, and the same
 // functions written by hand in C++ with Ziffa's rules (double arguments of the functions and of
 // "^", long double arithmetic, and for "^" what pow returns).
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 #include "interpreter/compiled/CompiledPower.h"
 
 #include <benchmark/benchmark.h>

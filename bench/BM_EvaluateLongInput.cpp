@@ -5,7 +5,7 @@
 // memory of the process so far (run one benchmark at a time, with --benchmark_filter, to read it
 // for that input alone); program_bytes_per_character is the size of the compiled program over
 // the text's length. bench/peak-memory.sh measures the whole "ziffa --eval -" process.
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <benchmark/benchmark.h>
 #include <string>

@@ -1,6 +1,6 @@
 // EvaluateExpression on texts of different lengths, as the calculator calls it: the text is
 // analysed afresh at every call.
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <benchmark/benchmark.h>
 #include <string>

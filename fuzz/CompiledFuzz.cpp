@@ -4,7 +4,7 @@
 // difference in value bits, error code, position or FloatFault aborts.
 #include "Differential.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <cmath>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "cli/LineReader.h"
 #include "cli/Usage.h"
 #include "interpreter/Codepage.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/ResultFormat.h"
 #include "interpreter/Variables.h"

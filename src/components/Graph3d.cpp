@@ -3,10 +3,10 @@
 #include "components/PointsFile.h"
 #include "components/ScaleNumber.h"
 #include "components/WaitCursor.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/Tables.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <cmath>
 #include <limits>

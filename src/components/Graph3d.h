@@ -1,7 +1,7 @@
 #pragma once
 
 #include "components/Image.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <array>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include "forms/InformationWindow.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/ResultFormat.h"
 #include "interpreter/Tables.h"

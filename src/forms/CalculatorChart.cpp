@@ -10,7 +10,7 @@
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/Tables.h"
 
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "forms/HistoryBox.h"
 #include "forms/InformationWindow.h"
 #include "forms/KeyPreview.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "system/LocaleSeparator.h"
 
 #include <QComboBox>

@@ -7,7 +7,7 @@
 #include "forms/HistoryBox.h"
 #include "forms/KeyPreview.h"
 #include "forms/TextConvert.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/Variables.h"
 
 #include <QCloseEvent>

@@ -6,7 +6,7 @@
 #include "components/PictureFile.h"
 #include "forms/ChartLook.h"
 #include "interpreter/Codepage.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "system/ErrnoText.h"
 

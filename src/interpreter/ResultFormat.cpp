@@ -1,6 +1,6 @@
 #include "interpreter/ResultFormat.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <array>
 #include <cfloat>

@@ -47,7 +47,7 @@ const std::array<std::string_view, 17> ErrorMessageTable = {
 
 std::string_view ErrorMessage(int code) {
     if (code < 0 || code >= static_cast<int>(ErrorMessageTable.size()))
-        return ErrorMessageTable[7];
+        return ErrorMessageTable[CodeOf(FaultCode::Unexpected)];
     return ErrorMessageTable[static_cast<std::size_t>(code)];
 }
 
@@ -135,73 +135,43 @@ long double CheckedDivide(long double a, long double b) {
 }
 
 long double ApplyFunction(int index, long double argument, int &errorCode) {
-    switch (index) {
-    case 0:
-        return std::sin(RoundToDouble(argument));
-    case 1:
-        return std::cos(RoundToDouble(argument));
-    case 2:
-        if (AboveOne(argument)) {
-            errorCode = 16;
-            return 0;
-        }
-        return std::asin(RoundToDouble(argument));
-    case 3:
-        if (AboveOne(argument)) {
-            errorCode = 16;
-            return 0;
-        }
-        return std::acos(RoundToDouble(argument));
-    case 4:
-        return std::fabs(RoundToDouble(argument));
-    case 5:
-        return std::exp(RoundToDouble(argument));
-    case 6:
-        if (BelowZero(argument)) {
-            errorCode = 14;
-            return 0;
-        }
-        return std::log(RoundToDouble(argument));
-    case 7:
-        if (BelowZero(argument)) {
-            errorCode = 14;
-            return 0;
-        }
-        return std::log10(RoundToDouble(argument));
-    case 8:
-        if (BelowZero(argument)) {
-            errorCode = 14;
-            return 0;
-        }
-        return Factorial(argument);
-    case 9: {
-        const double x = RoundToDouble(argument);
+    // A refused argument: the fault, and 0.
+    const auto refuse = [&errorCode](FaultCode fault) {
+        errorCode = CodeOf(fault);
+        return 0.0L;
+    };
+    // The argument rounded to double, as the math library's functions take it.
+    const auto rounded = [argument] { return RoundToDouble(argument); };
+    // One row a function, its check first.
+    switch (static_cast<Function>(index)) {
+    // clang-format off
+    case Function::Sine:        return std::sin(rounded());
+    case Function::Cosine:      return std::cos(rounded());
+    case Function::Arcsine:     return AboveOne(argument) ? refuse(FaultCode::ArgumentAboveOne) : std::asin(rounded());
+    case Function::Arccosine:   return AboveOne(argument) ? refuse(FaultCode::ArgumentAboveOne) : std::acos(rounded());
+    case Function::Absolute:    return std::fabs(rounded());
+    case Function::Exponential: return std::exp(rounded());
+    case Function::Logarithm:   return BelowZero(argument) ? refuse(FaultCode::NegativeArgument) : std::log(rounded());
+    case Function::Logarithm10: return BelowZero(argument) ? refuse(FaultCode::NegativeArgument) : std::log10(rounded());
+    case Function::Factorial:   return BelowZero(argument) ? refuse(FaultCode::NegativeArgument) : Factorial(argument);
+    case Function::SquareRoot:  return BelowZero(argument) ? refuse(FaultCode::NegativeArgument) : std::sqrt(rounded());
+    // clang-format on
+    case Function::Tangent: {
+        const double x = rounded();
         const double c = std::cos(x);
-        if (EqualsZero(c)) {
-            errorCode = 15;
-            return 0;
-        }
+        if (EqualsZero(c))
+            return refuse(FaultCode::UndefinedValue);
         return static_cast<long double>(std::sin(x)) / static_cast<long double>(c);
     }
-    case 10: {
-        const double x = RoundToDouble(argument);
+    case Function::Cotangent: {
+        const double x = rounded();
         const double s = std::sin(x);
-        if (EqualsZero(s)) {
-            errorCode = 15;
-            return 0;
-        }
+        if (EqualsZero(s))
+            return refuse(FaultCode::UndefinedValue);
         return static_cast<long double>(std::cos(x)) / static_cast<long double>(s);
     }
-    case 11:
-        if (BelowZero(argument)) {
-            errorCode = 14;
-            return 0;
-        }
-        return std::sqrt(RoundToDouble(argument));
-    default:
-        errorCode = 7;
-        return 0;
     }
+    return refuse(FaultCode::Unexpected);
 }
 
 } // namespace ziffa

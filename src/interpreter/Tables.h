@@ -1,5 +1,7 @@
 #pragma once
 
+#include "interpreter/FaultCode.h"
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -9,6 +11,22 @@ namespace ziffa {
 // The twelve built-in functions, in the order in which their names are tried.
 inline constexpr std::array<std::string_view, 12> FunctionTable = {
     "sin", "cos", "asin", "acos", "abs", "exp", "ln", "log10", "!", "tg", "ctg", "sqrt"};
+
+// The functions by their indexes into FunctionTable.
+enum class Function {
+    Sine,
+    Cosine,
+    Arcsine,
+    Arccosine,
+    Absolute,
+    Exponential,
+    Logarithm,
+    Logarithm10,
+    Factorial,
+    Tangent,
+    Cotangent,
+    SquareRoot,
+};
 
 struct Constant {
     std::string_view name;

@@ -6,7 +6,7 @@
 #include "forms/FormLook.h"
 #include "forms/HistoryRule.h"
 #include "forms/WindowGeometry.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <QComboBox>
 #include <QLineEdit>

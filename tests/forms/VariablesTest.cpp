@@ -5,7 +5,7 @@
 #include "forms/CalculatorWindow.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <QApplication>
 #include <QComboBox>

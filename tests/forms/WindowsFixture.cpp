@@ -3,7 +3,7 @@
 #include "forms/CalculatorWindow.h"
 #include "forms/ChartWindow.h"
 #include "forms/VariablesWindow.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "forms/Reporter.h"
 #include "forms/VariablesWindow.h"
 #include "gui/Application.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "settings/IniStore.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "Support.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 
 #include <cmath>

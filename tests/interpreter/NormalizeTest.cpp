@@ -1,7 +1,7 @@
 #include "Support.h"
 
 #include "interpreter/Codepage.h"
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <gtest/gtest.h>
 

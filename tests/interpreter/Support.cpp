@@ -1,6 +1,6 @@
 #include "Support.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 namespace ziffa::test {
 

@@ -1,5 +1,6 @@
 #include "interpreter/Tables.h"
 #include "interpreter/Codepage.h"
+#include "interpreter/FaultCode.h"
 
 #include <bit>
 #include <cstdint>
@@ -53,6 +54,57 @@ TEST(Tables, FunctionOrder) {
         EXPECT_EQ(LookupFunction(names[i]), i);
     EXPECT_FALSE(LookupFunction("SIN").has_value());
     EXPECT_FALSE(LookupFunction("log").has_value());
+}
+
+TEST(Tables, NamedFaultsReadTheirMessages) {
+    const struct {
+        FaultCode fault;
+        const char *message;
+    } rows[] = {
+        {FaultCode::None, "Brak błędu"},
+        {FaultCode::UnclosedParenthesis, "Brak zamknięcia nawiasu"},
+        {FaultCode::UnopenedParenthesis, "Zbędne zamknięcie nawiasu"},
+        {FaultCode::Syntax, "Błąd w składni wyrażenia"},
+        {FaultCode::NoOperatorBeforeParenthesis, "Brak operatora przed nawiasem"},
+        {FaultCode::NoLeftOperand, "Brak wyrażenia po lewej stronie operatora"},
+        {FaultCode::UnknownFunction, "Funkcja nie istnieje"},
+        {FaultCode::Unexpected, "Nieznany błąd. Nieprzewidziana sytuacja"},
+        {FaultCode::SecondSeparator, "Zbędny drugi separator dziesiętny"},
+        {FaultCode::NoRightOperand, "Brak wyrażenia po prawej stronie operatora"},
+        {FaultCode::Empty, "Wyrażenie puste"},
+        {FaultCode::NoOperatorAfterParenthesis, "Brak operatora za nawiasem"},
+        {FaultCode::DivisionByZero, "Błąd dzielenia przez zero"},
+        {FaultCode::Indeterminate, "Symbol nieoznaczony"},
+        {FaultCode::NegativeArgument, "Ujemna wartość argumentu funkcji"},
+        {FaultCode::UndefinedValue, "Nieokreślona wartość funkcji"},
+        {FaultCode::ArgumentAboveOne, "Argument funkcji większy od 1.0"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Cp1250ToUtf8(ErrorMessage(CodeOf(row.fault))), row.message) << row.message;
+}
+
+TEST(Tables, NamedFunctionsAreTheirNames) {
+    const struct {
+        Function function;
+        const char *name;
+    } rows[] = {
+        {Function::Sine, "sin"},      {Function::Cosine, "cos"},
+        {Function::Arcsine, "asin"},  {Function::Arccosine, "acos"},
+        {Function::Absolute, "abs"},  {Function::Exponential, "exp"},
+        {Function::Logarithm, "ln"},  {Function::Logarithm10, "log10"},
+        {Function::Factorial, "!"},   {Function::Tangent, "tg"},
+        {Function::Cotangent, "ctg"}, {Function::SquareRoot, "sqrt"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(LookupFunction(row.name), static_cast<int>(row.function)) << row.name;
+}
+
+TEST(Tables, AFunctionOutsideTheTableIsAnUnexpectedFault) {
+    for (const int index : {-1, 12, 200}) {
+        int code = 0;
+        EXPECT_EQ(ApplyFunction(index, 1, code), 0) << index;
+        EXPECT_EQ(code, 7) << index;
+    }
 }
 
 } // namespace

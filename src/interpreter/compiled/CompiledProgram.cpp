@@ -74,36 +74,46 @@ DecodedProgram Decode(const Program &program, std::size_t maxInstructions) {
             position += ReadSigned(after + layout.scaleBytes, WidthOfBytes(layout.positionBytes));
         Instruction i{};
         i.position = position;
-        if (base < kAdd) {
-            const bool push = base <= kPushDecimal;
-            const int group = push ? 0 : (base - kAddConst) / 5;
-            const int source = push ? base - kPushConst : group % 4;
-            const int kind = push ? 0 : (base - kAddConst) % 5;
-            const bool variable = source == kFromVar;
-            if (source == kFromVar || source == kFromConst)
+        const Meaning m = MeaningOf(base);
+        switch (m.action) {
+        case Action::Push:
+        case Action::WithValue:
+        case Action::WithLeftValue: {
+            const bool variable = m.source == Source::Var;
+            if (variable || m.source == Source::Const)
                 i.index = static_cast<std::int32_t>(operand);
-            else if (source == kFromWhole)
+            else if (m.source == Source::Whole)
                 i.index = constant(operand);
             else
                 i.index = constant(DecimalValue(operand, *after));
-            if (push)
-                i.op = variable ? kOpPushVar : kOpPushConst;
-            else if (group < 4)
-                i.op = static_cast<std::uint8_t>((variable ? kOpAddVar : kOpAddConst) + kind);
+            if (m.action == Action::Push)
+                i.op = variable ? Op::PushVar : Op::PushConst;
+            else if (m.action == Action::WithValue)
+                i.op = variable ? Op::OperateVar : Op::OperateConst;
             else
-                i.op = static_cast<std::uint8_t>((variable ? kOpRevSubVar : kOpRevSubConst) +
-                                                 (kind == 1 ? 0 : kind - 2));
-        } else if (base <= kPow) {
-            i.op = static_cast<std::uint8_t>(kOpAdd + (base - kAdd));
-        } else if (base == kFunction) {
-            i.op = kOpFunction;
-            i.small = static_cast<std::uint8_t>(operand);
-        } else if (base == kFault) {
-            i.op = kOpFault;
-            i.small = static_cast<std::uint8_t>(operand);
+                i.op = variable ? Op::VarOperate : Op::ConstOperate;
+            i.operation = m.op;
+            break;
+        }
+        case Action::WithStack:
+            i.op = Op::Operate;
+            i.operation = m.op;
+            break;
+        case Action::Function:
+            i.op = Op::Function;
+            i.function = static_cast<std::uint8_t>(operand);
+            break;
+        case Action::Fault:
+            i.op = Op::Fault;
+            i.fault = static_cast<FaultCode>(operand);
             i.position = static_cast<std::int32_t>(ReadUnsigned(after, 3));
-        } else {
-            i.op = base == kBadLiteral ? kOpBadLiteral : kOpReturn;
+            break;
+        case Action::BadLiteral:
+            i.op = Op::BadLiteral;
+            break;
+        case Action::Return:
+            i.op = Op::Return;
+            break;
         }
         out.code.push_back(i);
         at += layout.Length();

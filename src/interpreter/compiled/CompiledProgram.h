@@ -1,11 +1,14 @@
 #pragma once
 
-// The program of a compiled expression, shared by its interpreter and compiler (Compiled.cpp) and
-// its native code generator (CompiledNative.cpp). Internal to the interpreter library.
+// The program of a compiled expression: the encoding that its compiler (Compiler.cpp) writes, and
+// that its byte-code interpreter (ByteCodeInterpreter.cpp) and its machine code generator
+// (X86Generator.cpp) read. Internal to the interpreter library.
 //
 // The program is byte code, as compact as a long text needs: a one-byte opcode, then the operand
 // in as few bytes as its value needs, then, only where the instruction can report a fault, the
 // fault's position. A text of 10 MB makes a program of about its own size.
+
+#include "interpreter/FaultCode.h"
 
 #include <array>
 #include <bit>
@@ -15,6 +18,22 @@
 #include <vector>
 
 namespace ziffa::compiled {
+
+// The five operators, in the order of their precedence, lowest first: "+", "-", "*", "/", "^".
+enum class Operator : std::uint8_t { Add, Subtract, Multiply, Divide, Power };
+inline constexpr int kOperators = 5;
+
+// Whether the operator checks its operands: "/" and "^", whose 0/0, x/0 and 0^0 are faults at
+// the operator's position. The others can't fault.
+constexpr bool ChecksOperands(Operator op) {
+    return op == Operator::Divide || op == Operator::Power;
+}
+
+// The four sources of a value, in the order of their instructions below. Of the size of an int:
+// the compiler keeps a source beside 32-bit operands, and a narrower store of it would stall
+// their reads as one word.
+enum class Source { Const, Var, Whole, Decimal };
+inline constexpr int kSources = 4;
 
 // The instructions work on an accumulator that holds the newest value and a stack under it. The
 // code is straight: it runs from the first instruction to a kReturn, a kFault or a kBadLiteral,
@@ -29,25 +48,25 @@ enum Base : std::uint8_t {
     kPushWhole,   // the operand, a whole number
     kPushDecimal, // the operand divided by 10^s, s being the byte after the operand
     // The accumulator is the left operand, the value of a source the right one. Five operators
-    // for each source, in the order of "+-*/^". A value of these instructions is never 0 for
-    // "/" and "^": their checks can't fail, and they have no position; kDivVar and kPowVar have
-    // a variable's index in one byte, and the width is that of their position.
+    // for each source, in the order of Operator. A value of these instructions is never 0 for
+    // "/" and "^": their checks can't fail, and they have no position; but the "/" and "^" of
+    // kAddVar have a variable's index in one byte, and the width is that of their position.
     kAddConst,
-    kAddVar = kAddConst + 5,
-    kAddWhole = kAddVar + 5,
-    kAddDecimal = kAddWhole + 5,
+    kAddVar = kAddConst + kOperators,
+    kAddWhole = kAddVar + kOperators,
+    kAddDecimal = kAddWhole + kOperators,
     // The value of a source is the left operand, the accumulator the right one: a value read
     // before the part it is combined with, which is evaluated first (a value can't fault). In
     // groups of five like those above, of which only "-", "/" and "^" are used ("+" and "*" take
     // their operands either way). The value of "/" and "^" is kept in one byte and followed by
     // their position, whose width the width is.
-    kRevConst = kAddDecimal + 5,
-    kRevVar = kRevConst + 5,
-    kRevWhole = kRevVar + 5,
-    kRevDecimal = kRevWhole + 5,
+    kRevConst = kAddDecimal + kOperators,
+    kRevVar = kRevConst + kOperators,
+    kRevWhole = kRevVar + kOperators,
+    kRevDecimal = kRevWhole + kOperators,
     // The left operand popped from the stack, the right one in the accumulator; the width of
     // kDiv and kPow is that of their position.
-    kAdd = kRevDecimal + 5,
+    kAdd = kRevDecimal + kOperators,
     kSub,
     kMul,
     kDiv,
@@ -60,8 +79,65 @@ enum Base : std::uint8_t {
 };
 static_assert(kBaseCount <= 64, "a base and a width share one byte");
 
-// The sources, as offsets from kPushConst and from the operator groups' first base.
-enum Source : std::uint8_t { kFromConst, kFromVar, kFromWhole, kFromDecimal };
+// The base that pushes a value of the source, and those of the operator with that value as its
+// right operand and as its left operand, and with the stack's top as its left operand.
+constexpr int PushBase(Source source) {
+    return kPushConst + static_cast<int>(source);
+}
+constexpr int ValueBase(Operator op, Source source) {
+    return kAddConst + kOperators * static_cast<int>(source) + static_cast<int>(op);
+}
+constexpr int LeftValueBase(Operator op, Source source) {
+    return kRevConst + kOperators * static_cast<int>(source) + static_cast<int>(op);
+}
+constexpr int StackBase(Operator op) {
+    return kAdd + static_cast<int>(op);
+}
+
+// What the instruction of a base does, and with what: the inverse of the functions above.
+enum class Action : std::uint8_t {
+    Push,          // push the accumulator, load the value
+    WithValue,     // the accumulator op the value
+    WithLeftValue, // the value op the accumulator
+    WithStack,     // the value popped from the stack op the accumulator
+    Function,
+    Fault,
+    BadLiteral,
+    Return,
+};
+struct Meaning {
+    Action action;
+    Source source = Source::Const;
+    Operator op = Operator::Add;
+};
+constexpr Meaning MeaningOf(int base) {
+    if (base >= kPushConst && base <= kPushDecimal)
+        return {Action::Push, static_cast<Source>(base - kPushConst)};
+    if (base >= kAddConst && base < kAdd) {
+        const int group = (base - kAddConst) / kOperators;
+        const auto source = static_cast<Source>(group % kSources);
+        const auto op = static_cast<Operator>((base - kAddConst) % kOperators);
+        return {group < kSources ? Action::WithValue : Action::WithLeftValue, source, op};
+    }
+    if (base >= kAdd && base <= kPow)
+        return {Action::WithStack, Source::Const, static_cast<Operator>(base - kAdd)};
+    switch (base) {
+    case kFunction:
+        return {Action::Function};
+    case kFault:
+        return {Action::Fault};
+    case kBadLiteral:
+        return {Action::BadLiteral};
+    default:
+        return {Action::Return};
+    }
+}
+// Whether the instruction has a value of one byte and then a position: "/" and "^" with the value
+// of a variable on their right, or with any value on their left.
+constexpr bool HasByteValueAndPosition(const Meaning &m) {
+    return ChecksOperands(m.op) && (m.action == Action::WithLeftValue ||
+                                    (m.action == Action::WithValue && m.source == Source::Var));
+}
 
 constexpr std::uint8_t Opcode(int base, unsigned width) {
     return static_cast<std::uint8_t>(base << 2 | static_cast<int>(width));
@@ -167,27 +243,22 @@ struct Layout {
     constexpr unsigned Length() const { return 1 + operandBytes + scaleBytes + positionBytes; }
 };
 constexpr Layout LayoutOf(std::uint8_t opcode) {
-    const int base = BaseOf(opcode);
+    const Meaning m = MeaningOf(BaseOf(opcode));
     const unsigned bytes = kWidthBytes[WidthOf(opcode)];
-    if (base < kAdd) {
-        // A value: pushed, or the right or the left operand of an operator.
-        const bool push = base <= kPushDecimal;
-        const int group = push ? 0 : (base - kAddConst) / 5;
-        const int source = push ? base - kPushConst : group % 4;
-        const int kind = push ? 0 : (base - kAddConst) % 5;
-        const unsigned scale = source == kFromDecimal ? 1 : 0;
-        const bool reversed = !push && group >= 4;
-        if (kind >= 3 && (reversed || source == kFromVar))
+    switch (m.action) {
+    case Action::Push:
+    case Action::WithValue:
+    case Action::WithLeftValue: {
+        const unsigned scale = m.source == Source::Decimal ? 1 : 0;
+        if (HasByteValueAndPosition(m))
             return {1, scale, bytes};
         return {bytes, scale, 0};
     }
-    switch (base) {
-    case kDiv:
-    case kPow:
-        return {0, 0, bytes};
-    case kFunction:
+    case Action::WithStack:
+        return {0, 0, ChecksOperands(m.op) ? bytes : 0};
+    case Action::Function:
         return {1, 0, bytes};
-    case kFault:
+    case Action::Fault:
         return {1, 0, 4};
     default:
         return {0, 0, 0};
@@ -216,52 +287,34 @@ struct Program {
 
 // The program decoded, one instruction of fixed size each, for the native code generator: every
 // value is a constant or a variable, and every position is whole.
-enum Op : std::uint8_t {
-    kOpPushConst, // push the accumulator, load constants[index]
-    kOpPushVar,   // push the accumulator, load values[index]
-    // Left operand popped from the stack, right operand in the accumulator, in the order of
-    // "+-*/^", as are those of each group below.
-    kOpAdd,
-    kOpSub,
-    kOpMul,
-    kOpDiv,
-    kOpPow,
-    // Left operand in the accumulator, right operand constants[index].
-    kOpAddConst,
-    kOpSubConst,
-    kOpMulConst,
-    kOpDivConst,
-    kOpPowConst,
-    // Left operand in the accumulator, right operand values[index].
-    kOpAddVar,
-    kOpSubVar,
-    kOpMulVar,
-    kOpDivVar,
-    kOpPowVar,
-    kOpFunction,   // apply FunctionTable[small] to the accumulator
-    kOpFault,      // report fault small at position
-    kOpBadLiteral, // a number too large for long double: FloatFault
-    kOpReturn,     // the accumulator is the value
-    // Left operand constants[index] or values[index], right operand the accumulator: "-", "/"
-    // and "^".
-    kOpRevSubConst,
-    kOpRevDivConst,
-    kOpRevPowConst,
-    kOpRevSubVar,
-    kOpRevDivVar,
-    kOpRevPowVar,
+enum class Op : std::uint8_t {
+    PushConst,    // push the accumulator, load constants[index]
+    PushVar,      // push the accumulator, load values[index]
+    Operate,      // the value popped from the stack op the accumulator
+    OperateConst, // the accumulator op constants[index]
+    OperateVar,   // the accumulator op values[index]
+    ConstOperate, // constants[index] op the accumulator ("-", "/" and "^" only)
+    VarOperate,   // values[index] op the accumulator ("-", "/" and "^" only)
+    Function,     // apply FunctionTable[function] to the accumulator
+    Fault,        // report the fault at position
+    BadLiteral,   // a number too large for long double: FloatFault
+    Return,       // the accumulator is the value
 };
 
-constexpr bool ReadsVariable(std::uint8_t op) {
-    return op == kOpPushVar || (op >= kOpAddVar && op <= kOpPowVar) ||
-           (op >= kOpRevSubVar && op <= kOpRevPowVar);
+constexpr bool Operates(Op op) {
+    return op >= Op::Operate && op <= Op::VarOperate;
+}
+constexpr bool ReadsVariable(Op op) {
+    return op == Op::PushVar || op == Op::OperateVar || op == Op::VarOperate;
 }
 
 struct Instruction {
-    std::uint8_t op;
-    std::uint8_t small;    // function index or fault code
+    Op op;
+    Operator operation;    // of Op::Operate... and Op::...Operate
+    std::uint8_t function; // of Op::Function
+    FaultCode fault;       // of Op::Fault
     std::int32_t index;    // into the constants or the variables
-    std::int32_t position; // the operator of kOpDiv... and kOpPow..., the argument of kOpFunction
+    std::int32_t position; // of the operator, of a function's argument, or of the fault
 };
 
 struct DecodedProgram {

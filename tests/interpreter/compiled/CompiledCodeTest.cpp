@@ -5,7 +5,7 @@
 #include "Support.h"
 
 #include "interpreter/NumberText.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <climits>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "Differential.h"
 #include "Support.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

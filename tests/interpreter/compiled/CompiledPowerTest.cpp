@@ -5,7 +5,7 @@
 // a power of two, at the edges of the range the quick way takes, and beyond it.
 #include "Support.h"
 
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 #include "interpreter/compiled/CompiledPower.h"
 
 #include <bit>

@@ -2,7 +2,7 @@
 
 #include "ReferenceEvaluator.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 
 #include <algorithm>

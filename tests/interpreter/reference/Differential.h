@@ -3,7 +3,7 @@
 // Runs one text through the reference evaluator and through compiled programs and tells how
 // they differ. Shared by the differential test and the fuzz target.
 
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 // it stops with code 7 beyond kMaxDepth levels; compare only texts within that depth.
 #include "ReferenceEvaluator.h"
 
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 #include "interpreter/FloatFault.h"
 #include "interpreter/NumberText.h"
 #include "interpreter/Tables.h"

@@ -1,7 +1,8 @@
-#include "interpreter/compiled/CompiledNative.h"
+#include "interpreter/compiled/X86Generator.h"
 
 #include "interpreter/Tables.h"
 #include "interpreter/compiled/CompiledPower.h"
+#include "interpreter/compiled/X86Assembler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,17 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__x86_64__) && defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#define ZIFFA_NATIVE_CODE 1
-#else
-#define ZIFFA_NATIVE_CODE 0
-#endif
-
 namespace ziffa::compiled {
-
-#if ZIFFA_NATIVE_CODE
 
 namespace {
 
@@ -97,16 +88,16 @@ struct Range {
     }
 };
 
-// The range of a op b for op 0..3 of "+-*/"; square when a and b are the same value.
-Range Combine(int kind, const Range &a, const Range &b, bool square) {
+// The range of a op b for "+", "-", "*" and "/"; square when a and b are the same value.
+Range Combine(Operator op, const Range &a, const Range &b, bool square) {
     if (!a.known || !b.known)
         return {};
-    switch (kind) {
-    case 0:
+    switch (op) {
+    case Operator::Add:
         return Range::Of(a.lo + b.lo, a.hi + b.hi);
-    case 1:
+    case Operator::Subtract:
         return Range::Of(a.lo - b.hi, a.hi - b.lo);
-    case 2:
+    case Operator::Multiply:
         if (square) {
             const long double low = a.lo * a.lo, high = a.hi * a.hi;
             if (a.lo >= 0)
@@ -125,7 +116,7 @@ Range Combine(int kind, const Range &a, const Range &b, bool square) {
     int n = 0;
     for (long double x : {a.lo, a.hi})
         for (long double y : {b.lo, b.hi})
-            corners[n++] = kind == 2 ? x * y : x / y;
+            corners[n++] = op == Operator::Multiply ? x * y : x / y;
     return Range::Of(*std::min_element(corners, corners + 4),
                      *std::max_element(corners, corners + 4));
 }
@@ -134,6 +125,10 @@ Range Combine(int kind, const Range &a, const Range &b, bool square) {
 // and the function of double, or nothing where ApplyFunction itself is called ("!", "tg" and
 // "ctg", whose checks or arithmetic go beyond a function of double).
 enum class Check { None, AboveOne, BelowZero };
+// The fault of an argument that fails the check.
+constexpr FaultCode FaultOf(Check check) {
+    return check == Check::AboveOne ? FaultCode::ArgumentAboveOne : FaultCode::NegativeArgument;
+}
 enum class Kernel { Call, Absolute, SquareRoot, General };
 struct FunctionRule {
     std::string_view name;
@@ -181,8 +176,6 @@ static_assert(RulesMatchTable(), "the rules follow the order of FunctionTable");
 // code), a 16-byte spill slot for each value in an x87 register and an 8-byte slot for the result
 // of a call at each position of the value stack. A body that calls nothing needs no frame and
 // keeps the arguments where they arrive (rdi, rsi, rdx, rcx; r8 keeps count).
-constexpr int kRax = 0, kRcx = 1, kRdx = 2, kRbx = 3, kRsp = 4, kRsi = 6, kRdi = 7;
-constexpr int kR8 = 8, kR12 = 12, kR13 = 13, kR14 = 14, kR15 = 15;
 constexpr int kX87Registers = 8;
 // Each operation needs at most three registers beyond the values of the program.
 constexpr int kMaxDepth = kX87Registers - 3;
@@ -199,108 +192,6 @@ constexpr std::size_t kMaxCodeBytes = std::size_t{1} << 20;
 bool IsDouble(long double v) {
     return static_cast<long double>(static_cast<double>(v)) == v;
 }
-
-class Assembler {
-public:
-    std::vector<std::uint8_t> bytes;
-
-    std::size_t Here() const { return bytes.size(); }
-    void Byte(int b) { bytes.push_back(static_cast<std::uint8_t>(b)); }
-    void Bytes(std::initializer_list<int> list) {
-        for (int b : list)
-            Byte(b);
-    }
-    void Int32(std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            Byte(static_cast<int>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
-    }
-    void Int64(std::uint64_t v) {
-        for (int i = 0; i < 8; ++i)
-            Byte(static_cast<int>((v >> (8 * i)) & 0xFF));
-    }
-    void Patch32(std::size_t at, std::int32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes[at + static_cast<std::size_t>(i)] =
-                static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
-    }
-
-    // An opcode with a [base + disp] operand; reg is the ModRM reg field (or /digit).
-    void Memory(int opcode, int reg, int base, std::int32_t disp) {
-        if (base >= 8)
-            Byte(0x41);
-        Byte(opcode);
-        const int low = base & 7;
-        const bool small = disp >= -128 && disp <= 127;
-        const int mode = disp == 0 && low != 5 ? 0x00 : small ? 0x40 : 0x80;
-        Byte(mode | (reg << 3) | low);
-        if (low == 4)
-            Byte(0x24); // SIB: base only
-        if (mode == 0x40)
-            Byte(disp & 0xFF);
-        else if (mode == 0x80)
-            Int32(disp);
-    }
-
-    // An opcode with a [rip + disp32] operand; returns where the disp32 is, for Fixup.
-    std::size_t RipRelative(int opcode, int reg) {
-        Byte(opcode);
-        Byte((reg << 3) | 5);
-        const std::size_t at = Here();
-        Int32(0);
-        return at;
-    }
-
-    // A jump (0xE9) or conditional jump (0x84 je, 0x85 jne) to be patched; returns the rel32.
-    std::size_t Jump(int condition) {
-        if (condition == 0xE9) {
-            Byte(0xE9);
-        } else {
-            Byte(0x0F);
-            Byte(condition);
-        }
-        const std::size_t at = Here();
-        Int32(0);
-        return at;
-    }
-    // 64-bit register operations; registers are numbered as in the encoding (rax 0 .. r15 15).
-    void Push(int r) {
-        if (r >= 8)
-            Byte(0x41);
-        Byte(0x50 + (r & 7));
-    }
-    void Pop(int r) {
-        if (r >= 8)
-            Byte(0x41);
-        Byte(0x58 + (r & 7));
-    }
-    // opcode r/m64, r64 with the register form: 0x89 mov, 0x01 add, 0x29 sub.
-    void RegisterToRegister(int opcode, int destination, int source) {
-        Byte(0x48 | (source >= 8 ? 4 : 0) | (destination >= 8 ? 1 : 0));
-        Byte(opcode);
-        Byte(0xC0 | ((source & 7) << 3) | (destination & 7));
-    }
-    void AddImmediate8(int r, int value) {
-        Byte(0x48 | (r >= 8 ? 1 : 0));
-        Byte(0x83);
-        Byte(0xC0 | (r & 7));
-        Byte(value & 0xFF);
-    }
-    void Decrement(int r) {
-        Byte(0x48 | (r >= 8 ? 1 : 0));
-        Byte(0xFF);
-        Byte(0xC8 | (r & 7));
-    }
-    // jne back to target.
-    void JumpBackUnlessZero(std::size_t target) {
-        Bytes({0x0F, 0x85});
-        Int32(static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
-                                        static_cast<std::ptrdiff_t>(Here() + 4)));
-    }
-    void Bind(std::size_t rel32, std::size_t target) {
-        Patch32(rel32, static_cast<std::int32_t>(static_cast<std::ptrdiff_t>(target) -
-                                                 static_cast<std::ptrdiff_t>(rel32 + 4)));
-    }
-};
 
 // Turns the program into machine code, following the program's value stack at generation
 // time. A value on that stack is either in an x87 register (the registers hold those values in
@@ -325,12 +216,11 @@ public:
     Generator(const DecodedProgram &program, bool fusedMultiplyAdd)
         : program_(program), fusedMultiplyAdd_(fusedMultiplyAdd) {}
 
-    // Generates the code and its constants, which are to be placed constantsOffset bytes after
-    // the code's first byte (in pages of their own, readable only).
+    // Generates the code, padded to whole pages, and its constants, which are to be placed right
+    // after it (in pages of their own, readable only).
     bool Generate(std::size_t pageSize);
-    const std::vector<std::uint8_t> &Code() const { return a_.bytes; }
-    const std::vector<std::uint8_t> &Constants() const { return constantBytes_; }
-    std::size_t ConstantsOffset() const { return constantsOffset_; }
+    std::vector<std::uint8_t> TakeCode() { return a_.Take(); }
+    std::vector<std::uint8_t> TakeConstants() { return std::move(constantBytes_); }
     // Where the function for many points starts; the one for a single point starts at 0.
     std::size_t BatchEntry() const { return batchEntry_; }
 
@@ -348,17 +238,14 @@ private:
     struct Stub {
         StubKind kind;
         std::size_t jump;
-        int depth;                        // x87 registers in use
-        int position;                     // the fault's position; the product's xmm for Power
-        int code = 0;                     // the fault's code; the exponent's constant for Power
-        Value operand{Where::X87, 0};     // the dividend; the base for Power (X87: in the frame)
-        std::size_t resume = 0;           // where Power goes on
-        int slot = 0;                     // the slot of Power's result
-        std::size_t alsoFrom[2] = {0, 0}; // more jumps to the stub, if not 0
-    };
-    struct ConstantUse {
-        std::size_t disp;
-        int index;
+        int depth;                         // x87 registers in use
+        int position;                      // the fault's position; the product's xmm for Power
+        FaultCode fault = FaultCode::None; // of a Fixed stub
+        int exponent = 0;                  // the constant of Power's exponent
+        Value operand{Where::X87, 0};      // the dividend; the base for Power (X87: in the frame)
+        std::size_t resume = 0;            // where Power goes on
+        int slot = 0;                      // the slot of Power's result
+        std::size_t alsoFrom[2] = {0, 0};  // more jumps to the stub, if not 0
     };
 
     // Constants of the code itself, after the program's constants.
@@ -387,50 +274,28 @@ private:
         return n;
     }
 
-    // x87 stack operations.
-    void Fldz() { a_.Bytes({0xD9, 0xEE}); }
-    void FxchSt1() { a_.Bytes({0xD9, 0xC9}); }
-    void FstpSt0() { a_.Bytes({0xDD, 0xD8}); }
-    void FldSt(int i) { a_.Bytes({0xD9, 0xC0 + i}); }
-    void FucomipSt(int i) { a_.Bytes({0xDF, 0xE8 + i}); }
-    void FldLongAt(int base, std::int32_t disp) { a_.Memory(0xDB, 5, base, disp); }
-    void FldDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 0, base, disp); }
-    void FstpLongAt(int base, std::int32_t disp) { a_.Memory(0xDB, 7, base, disp); }
-    void FstpDoubleAt(int base, std::int32_t disp) { a_.Memory(0xDD, 3, base, disp); }
-    void WriteOut(int slot, std::int32_t value) {
-        a_.Memory(0xC7, 0, out_, 4 * slot);
-        a_.Int32(value);
-    }
-    // movsd xmm, [rsp + disp] (0x10) or movsd [rsp + disp], xmm (0x11).
-    void Movsd(int opcode, int xmm, std::int32_t disp) {
-        a_.Bytes({0xF2, 0x0F});
-        a_.Memory(opcode, xmm, kRsp, disp);
-    }
+    void WriteOut(int slot, std::int32_t value) { a_.StoreImmediate32(At(out_, 4 * slot), value); }
+    static Memory Frame(std::int32_t disp) { return At(kRsp, disp); }
+    static Memory SlotAt(int slot) { return Frame(kSlots + 8 * slot); }
+    static Memory SpillAt(int j) { return Frame(kSpill + 16 * j); }
 
-    // An instruction whose memory operand is the value v in memory; prefix bytes come first.
-    void OnMemory(std::initializer_list<int> prefix, int opcode, int reg, const Value &v) {
-        for (int b : prefix)
-            a_.Byte(b);
+    // The memory a value in memory is in.
+    Memory MemoryOf(const Value &v) const {
         switch (v.where) {
         case Where::Variable:
-            a_.Memory(opcode, reg, values_, 8 * v.index);
-            break;
+            return At(values_, 8 * v.index);
         case Where::Slot:
-            a_.Memory(opcode, reg, kRsp, kSlots + 8 * v.index);
-            break;
-        case Where::Constant:
-            constants_.push_back({a_.RipRelative(opcode, reg), v.index});
-            break;
-        case Where::X87:
-            break;
+            return SlotAt(v.index);
+        default:
+            return ConstantEntry(v.index);
         }
     }
     // Loads v (in memory) onto the x87 stack.
     void Load(Value &v) {
         if (v.where == Where::Constant && !IsDouble(ConstantValue(v.index)))
-            constants_.push_back({a_.RipRelative(0xDB, 5), v.index});
+            a_.FldLong(ConstantEntry(v.index));
         else
-            OnMemory({}, 0xDD, 0, v);
+            a_.FldDouble(MemoryOf(v));
         v.where = Where::X87;
     }
     void LoadTop() {
@@ -438,21 +303,20 @@ private:
             Load(stack_.back());
     }
 
-    // ST(1) op= ST(0), pop: operator kind 0..3 of "+-*/".
-    void PoppingArith(int kind) {
-        static const int second[] = {0xC1, 0xE9, 0xC9, 0xF9};
-        a_.Bytes({0xDE, second[kind]});
+    // ST(1) op= ST(0), pop: "+", "-", "*" or "/".
+    void PoppingArith(Operator op) { a_.FarithPop(static_cast<X87Arith>(op)); }
+    // ST(0) = ST(0) op v, or (reversed) v op ST(0), for v in memory.
+    void MemoryArith(Operator op, bool reversed, const Value &v) {
+        a_.Farith(static_cast<X87Arith>(op), reversed, MemoryOf(v));
     }
-    // ST(0) = ST(0) op m64, or (reversed) m64 op ST(0).
-    void MemoryArith(int kind, bool reversed, const Value &v) {
-        static const int reg[] = {0, 4, 1, 6};     // fadd, fsub, fmul, fdiv
-        static const int reverse[] = {0, 5, 1, 7}; // fadd, fsubr, fmul, fdivr
-        OnMemory({}, 0xDC, reversed ? reverse[kind] : reg[kind], v);
+    // A jump to a stub that ends with the fault at position.
+    void FaultStub(std::size_t jump, int depth, int position, FaultCode fault) {
+        stubs_.push_back({StubKind::Fixed, jump, depth, position, fault});
     }
 
     void PopAll(int depth) {
         for (int i = 0; i < depth; ++i)
-            FstpSt0();
+            a_.FstpSt0();
     }
     // Ends the evaluation with a fault (or kRecheck); the function for many points only stops at
     // the point.
@@ -461,43 +325,46 @@ private:
         if (!batch_) {
             WriteOut(0, code);
             WriteOut(1, position);
-            Fldz();
+            a_.Fldz();
         }
-        exits_.push_back(a_.Jump(0xE9));
+        exits_.push_back(a_.Jump());
     }
     // Jumps when ST(offset) is neither 0 nor a NaN.
     std::size_t JumpUnlessZero(const Value &v, int offset) {
         if (v.where == Where::X87) {
-            Fldz();
-            FucomipSt(offset + 1);
+            a_.Fldz();
+            a_.FucomipSt(offset + 1);
         } else {
-            OnMemory({0xF2, 0x0F}, 0x10, 2, v);                              // movsd xmm2, v
-            OnMemory({0x66, 0x0F}, 0x2E, 2, {Where::Constant, ZeroIndex()}); // ucomisd xmm2, 0
+            a_.Movsd(2, MemoryOf(v));
+            a_.Ucomisd(2, ConstantEntry(ZeroIndex()));
         }
-        return a_.Jump(0x85);
+        return a_.Jump(Condition::NotEqual);
+    }
+    // Jumps when ST(i) is an infinity or a NaN.
+    std::size_t JumpUnlessFinite(int i) {
+        a_.FldSt(i);
+        a_.FsubSelf();
+        a_.FucomipSt(0);
+        return a_.Jump(Condition::Parity);
     }
     void RecheckUnlessFinite(int i, int depth) {
-        FldSt(i);
-        a_.Bytes({0xD8, 0xE0}); // fsub st, st: 0, or a NaN for an infinity or a NaN
-        FucomipSt(0);
-        stubs_.push_back({StubKind::Recheck, a_.Jump(0x8A), depth, 0});
+        stubs_.push_back({StubKind::Recheck, JumpUnlessFinite(i), depth, 0});
     }
     // The same before a rounding to double, which also overflows for finite values beyond the
     // range of double.
     void RecheckUnlessDoubleRange(int i, int depth) {
-        FldSt(i);
-        a_.Bytes({0xD9, 0xE1}); // fabs
-        Value max{Where::Constant, DoubleMaxIndex()};
-        OnMemory({}, 0xDD, 0, max);
-        FucomipSt(1);
-        FstpSt0();
-        stubs_.push_back({StubKind::Recheck, a_.Jump(0x82), depth, 0});
+        a_.FldSt(i);
+        a_.Fabs();
+        a_.FldDouble(ConstantEntry(DoubleMaxIndex()));
+        a_.FucomipSt(1);
+        a_.FstpSt0();
+        stubs_.push_back({StubKind::Recheck, a_.Jump(Condition::Below), depth, 0});
     }
     // Rounds the x87 value on top to double into [rsp + disp], popping it.
     void RoundTopTo(std::int32_t disp, const Value &v, int depth) {
         if (!v.isDouble && !v.range.WithinDouble())
             RecheckUnlessDoubleRange(0, depth);
-        FstpDoubleAt(kRsp, disp);
+        a_.FstpDouble(Frame(disp));
     }
 
     // Saves the values in x87 registers before a call and brings them back after it; a result
@@ -505,27 +372,22 @@ private:
     int Spill() {
         const int n = X87Depth();
         for (int j = 0; j < n; ++j)
-            FstpLongAt(kRsp, kSpill + 16 * j);
+            a_.FstpLong(SpillAt(j));
         return n;
     }
     void Restore(int n, bool resultOnTop) {
         for (int j = n - 1; j >= 0; --j) {
-            FldLongAt(kRsp, kSpill + 16 * j);
+            a_.FldLong(SpillAt(j));
             if (resultOnTop)
-                FxchSt1();
+                a_.FxchSt1();
         }
     }
-    void Call(std::uintptr_t function) {
-        a_.Bytes({0x48, 0xB8}); // mov rax, function; call rax
-        a_.Int64(function);
-        a_.Bytes({0xFF, 0xD0});
-    }
-    template <class F> static std::uintptr_t Address(F *function) {
-        return reinterpret_cast<std::uintptr_t>(function);
+    template <class F> void Call(F *function) {
+        a_.CallAbsolute(reinterpret_cast<std::uintptr_t>(function));
     }
     // The result of a call, in xmm0, becomes the value in the slot of stack position p.
     void PushCallResult(int p, Range range = {}) {
-        Movsd(0x11, 0, kSlots + 8 * p);
+        a_.Movsd(SlotAt(p), 0);
         stack_.push_back({Where::Slot, p});
         stack_.back().range = range;
     }
@@ -548,25 +410,10 @@ private:
     static Range ResultRange(const FunctionRule &rule, const Range &argument);
     void CheckVariables();
 
-    // SSE instructions on registers: prefix (0 for none), 0x0F, opcode.
-    void Sse(int prefix, int opcode, int destination, int source) {
-        if (prefix != 0)
-            a_.Byte(prefix);
-        a_.Bytes({0x0F, opcode, 0xC0 | (destination << 3) | source});
-    }
-    void Movapd(int destination, int source) { Sse(0x66, 0x28, destination, source); }
-    // The scalar fused multiply-adds of the 231 form on registers: destination = a * b op
-    // destination, where op is + (0xB9, vfmadd231sd) or - (0xBB, vfmsub231sd).
-    void Fma231(int opcode, int destination, int a, int b) {
-        a_.Bytes({0xC4, 0xE2, FmaSecondByte(a), opcode, 0xC0 | (destination << 3) | b});
-    }
-    static int FmaSecondByte(int a) { return 0x80 | ((~a & 0xF) << 3) | 0x01; }
-    // Loads the base of a power into an xmm register: from the frame where it was rounded.
-    void LoadBase(int xmm, const Value &base) {
-        if (base.where == Where::X87)
-            Movsd(0x10, xmm, kArgument0);
-        else
-            OnMemory({0xF2, 0x0F}, 0x10, xmm, base);
+    // Loads an operand of a call into an xmm register: from the frame where it was rounded
+    // (at disp), or from memory.
+    void LoadOperand(int xmm, const Value &v, std::int32_t disp) {
+        a_.Movsd(xmm, v.where == Where::X87 ? Frame(disp) : MemoryOf(v));
     }
     static bool QuickExponent(long double exponent) {
         return exponent >= kFastExponentLow && exponent <= kFastExponentHigh &&
@@ -577,12 +424,14 @@ private:
     void SwapTop() {
         Value &below = stack_[stack_.size() - 2], &top = stack_.back();
         if (below.where == Where::X87 && top.where == Where::X87)
-            FxchSt1();
+            a_.FxchSt1();
         std::swap(below, top);
     }
-    void FaultExit(int code, int position, int depth);
+    void FaultExit(FaultCode fault, int position, int depth);
     bool Emit(bool batch);
-    void Binary(int kind, int position);
+    void Binary(Operator op, int position);
+    void Operate(Operator op, int position);
+    void PushConstant(int index);
     void Divide(int position);
     void Power(int position);
     void QuickPower(const Value &base, int exponentIndex, int slot);
@@ -598,7 +447,6 @@ private:
     std::size_t constantsOffset_ = 0;
     std::vector<Value> stack_;
     std::vector<Stub> stubs_;
-    std::vector<ConstantUse> constants_;
     std::vector<std::size_t> exits_;
     bool calls_ = false; // the body calls functions, and has a frame
     bool batch_ = false; // generating the function for many points
@@ -619,27 +467,27 @@ void Generator::Hoist() {
     hoisted_.assign(code.size(), -1);
     for (std::size_t k = 1; k < code.size() && hoistedCount_ < kMaxHoisted; ++k) {
         const Instruction &i = code[k], &argument = code[k - 1];
-        if (i.op != kOpFunction || hoisted_[k - 1] >= 0)
+        if (i.op != Op::Function || hoisted_[k - 1] >= 0)
             continue;
-        const FunctionRule &rule = kRules[i.small];
+        const FunctionRule &rule = kRules[i.function];
         if (rule.check != Check::None ||
             (rule.kernel != Kernel::Call && rule.kernel != Kernel::Absolute))
             continue;
         Value v;
-        if (argument.op == kOpPushVar)
+        if (argument.op == Op::PushVar)
             v = {Where::Variable, argument.index};
-        else if (argument.op == kOpPushConst && IsDouble(ConstantValue(argument.index)))
+        else if (argument.op == Op::PushConst && IsDouble(ConstantValue(argument.index)))
             v = {Where::Constant, argument.index};
         else
             continue;
         const int slot = kMaxDepth + hoistedCount_++;
         hoisted_[k - 1] = hoisted_[k] = slot;
-        OnMemory({0xF2, 0x0F}, 0x10, 0, v); // movsd xmm0, argument
+        a_.Movsd(0, MemoryOf(v));
         if (rule.kernel == Kernel::Absolute)
-            OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd
+            a_.Andpd(0, ConstantEntry(SignMaskIndex()));
         else
-            Call(Address(rule.math));
-        Movsd(0x11, 0, kSlots + 8 * slot);
+            Call(rule.math);
+        a_.Movsd(SlotAt(slot), 0);
     }
 }
 
@@ -664,28 +512,23 @@ void Generator::CheckVariables() {
                 continue;
             read[index] = true;
             // The high half of the double: all ones in the exponent's 11 bits.
-            a_.Memory(0x8B, kRax, values_, 8 * i.index + 4); // mov eax, [values + 8 * index + 4]
-            a_.Byte(0x25);                                   // and eax, 0x7FF00000
-            a_.Int32(0x7FF00000);
-            a_.Byte(0x3D); // cmp eax, 0x7FF00000
-            a_.Int32(0x7FF00000);
-            stubs_.push_back({StubKind::Recheck, a_.Jump(0x84), 0, 0});
+            a_.Load32(kRax, At(values_, 8 * i.index + 4));
+            a_.AndEaxImmediate(0x7FF00000);
+            a_.CmpEaxImmediate(0x7FF00000);
+            stubs_.push_back({StubKind::Recheck, a_.Jump(Condition::Equal), 0, 0});
         }
 }
 
 // Ends with the fault code at position, unless one of the values in registers is not finite.
-void Generator::FaultExit(int code, int position, int depth) {
+void Generator::FaultExit(FaultCode fault, int position, int depth) {
+    const int code = CodeOf(fault);
     if (batch_) {
         ExitWith(code, position, depth);
         return;
     }
     std::vector<std::size_t> recheck;
-    for (int i = 0; i < depth; ++i) {
-        FldSt(i);
-        a_.Bytes({0xD8, 0xE0});
-        FucomipSt(0);
-        recheck.push_back(a_.Jump(0x8A));
-    }
+    for (int i = 0; i < depth; ++i)
+        recheck.push_back(JumpUnlessFinite(i));
     ExitWith(code, position, depth);
     for (std::size_t jump : recheck)
         a_.Bind(jump, a_.Here());
@@ -693,34 +536,51 @@ void Generator::FaultExit(int code, int position, int depth) {
         ExitWith(kRecheck, 0, depth);
 }
 
+// A constant onto the value stack: in memory where it is a double, otherwise loaded at once.
+void Generator::PushConstant(int index) {
+    stack_.push_back(ConstantAt(index, ConstantValue(index)));
+    if (!stack_.back().isDouble)
+        Load(stack_.back());
+}
+
+// The operator of the two values on top.
+void Generator::Operate(Operator op, int position) {
+    if (op == Operator::Divide)
+        Divide(position);
+    else if (op == Operator::Power)
+        Power(position);
+    else
+        Binary(op, position);
+}
+
 // "+", "-" and "*" of the two values on top.
-void Generator::Binary(int kind, int) {
+void Generator::Binary(Operator op, int) {
     Value right = stack_.back();
     stack_.pop_back();
     Value &left = stack_.back();
     if (left.where == Where::X87 && right.where == Where::X87) {
-        PoppingArith(kind);
+        PoppingArith(op);
     } else if (right.where != Where::X87) {
         // With both in memory the left one is loaded first, onto the top.
         if (left.where != Where::X87)
             Load(left);
         if (right.where == Where::Constant && !IsDouble(ConstantValue(right.index))) {
             Load(right);
-            PoppingArith(kind);
+            PoppingArith(op);
         } else {
-            MemoryArith(kind, false, right);
+            MemoryArith(op, false, right);
         }
     } else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
         Load(left); // on top of the right operand
-        FxchSt1();
-        PoppingArith(kind);
+        a_.FxchSt1();
+        PoppingArith(op);
     } else {
         // The right operand is on top: the reversed form keeps the order of the operands (and
         // "+" and "*" give the same bits either way).
-        MemoryArith(kind, true, left);
+        MemoryArith(op, true, left);
     }
     const bool square = left.variable >= 0 && left.variable == right.variable;
-    const Range range = Combine(kind, left.range, right.range, square);
+    const Range range = Combine(op, left.range, right.range, square);
     left = {Where::X87, 0, !range.known, false, range};
 }
 
@@ -729,7 +589,7 @@ void Generator::Divide(int position) {
     Value right = stack_.back();
     if (right.range.ExcludesZero()) {
         // Never zero or a NaN: no check.
-        Binary(3, position);
+        Binary(Operator::Divide, position);
         return;
     }
     if (right.where != Where::X87) {
@@ -739,19 +599,23 @@ void Generator::Divide(int position) {
     stack_.pop_back();
     Value &left = stack_.back();
     const int depth = X87Depth() + 1;
-    Fldz();
-    FucomipSt(1);
-    stubs_.push_back({StubKind::Divide, a_.Jump(0x84), depth, position, 0, left});
+    a_.Fldz();
+    a_.FucomipSt(1);
+    stubs_.push_back({.kind = StubKind::Divide,
+                      .jump = a_.Jump(Condition::Equal),
+                      .depth = depth,
+                      .position = position,
+                      .operand = left});
     if (right.dirty)
         RecheckUnlessFinite(0, depth);
     if (left.where == Where::X87)
-        PoppingArith(3);
+        PoppingArith(Operator::Divide);
     else if (left.where == Where::Constant && !IsDouble(ConstantValue(left.index))) {
         Load(left);
-        FxchSt1();
-        PoppingArith(3);
+        a_.FxchSt1();
+        PoppingArith(Operator::Divide);
     } else
-        MemoryArith(3, true, left);
+        MemoryArith(Operator::Divide, true, left);
     left = {Where::X87, 0, true, false};
 }
 
@@ -768,7 +632,7 @@ void Generator::Power(int position) {
     if (!right.range.ExcludesZero()) {
         const std::size_t rightNonzero = JumpUnlessZero(right, 0);
         const std::size_t leftNonzero = JumpUnlessZero(left, rightX87 ? 1 : 0);
-        stubs_.push_back({StubKind::Fixed, a_.Jump(0xE9), depth, position, 13});
+        FaultStub(a_.Jump(), depth, position, FaultCode::Indeterminate);
         a_.Bind(rightNonzero, a_.Here());
         a_.Bind(leftNonzero, a_.Here());
     }
@@ -788,15 +652,9 @@ void Generator::Power(int position) {
         return;
     }
     const int spilled = Spill();
-    if (leftX87)
-        Movsd(0x10, 0, kArgument0);
-    else
-        OnMemory({0xF2, 0x0F}, 0x10, 0, left);
-    if (rightX87)
-        Movsd(0x10, 1, kArgument1);
-    else
-        OnMemory({0xF2, 0x0F}, 0x10, 1, right);
-    Call(Address(&PowerOfVariables));
+    LoadOperand(0, left, kArgument0);
+    LoadOperand(1, right, kArgument1);
+    Call(&PowerOfVariables);
     PushCallResult(p);
     Restore(spilled, false);
 }
@@ -806,19 +664,19 @@ void Generator::Power(int position) {
 // The steps are those of QuickPower in CompiledPower.cpp, operation for operation.
 void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
     const int n = static_cast<int>(ConstantValue(exponentIndex));
-    const Value mask{Where::Constant, SignMaskIndex()}, margin{Where::Constant, PowerMarginIndex()};
+    const Memory mask = ConstantEntry(SignMaskIndex()), margin = ConstantEntry(PowerMarginIndex());
     // The power so far in h and its error in l, from one pair of registers to the other; xmm0
     // holds the base.
-    LoadBase(0, base);
+    LoadOperand(0, base, kArgument0);
     int h = 0, l = -1;
     for (int k = 1; k < n; ++k) {
         const int product = h == 1 ? 3 : 1, error = l == 2 ? 4 : 2;
-        Movapd(product, h);
-        Sse(0xF2, 0x59, product, 0); // mulsd product, x
-        Movapd(error, product);
-        Fma231(0xBB, error, h, 0); // error = h * x - product, exactly
+        a_.Movapd(product, h);
+        a_.Mulsd(product, 0);
+        a_.Movapd(error, product);
+        a_.Vfmsub231sd(error, h, 0); // error = h * x - product, exactly
         if (l >= 0)
-            Fma231(0xB9, error, l, 0); // error += l * x
+            a_.Vfmadd231sd(error, l, 0); // error += l * x
         h = product;
         l = error;
     }
@@ -826,44 +684,47 @@ void Generator::QuickPower(const Value &base, int exponentIndex, int slot) {
     if (n > 2) {
         // h + l rounded, and the rest.
         const int sum = h == 1 ? 3 : 1;
-        Movapd(sum, h);
-        Sse(0xF2, 0x58, sum, l); // addsd sum, l
-        Movapd(6, sum);
-        Sse(0xF2, 0x5C, 6, h); // subsd xmm6, h
-        Sse(0xF2, 0x5C, l, 6); // subsd l, xmm6
+        a_.Movapd(sum, h);
+        a_.Addsd(sum, l);
+        a_.Movapd(6, sum);
+        a_.Subsd(6, h);
+        a_.Subsd(l, 6);
         h = sum;
     }
     // The biased exponent of h must lie in [kFastBiasedLow, kFastBiasedLow + kFastBiasedSpan).
-    a_.Bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0 | (h << 3)}); // movq rax, h
-    a_.Bytes({0x48, 0x01, 0xC0});                        // add rax, rax: no sign
-    a_.Bytes({0x48, 0xC1, 0xE8, 53});                    // shr rax, 53
-    a_.Byte(0x2D);                                       // sub eax, kFastBiasedLow
-    a_.Int32(static_cast<std::int32_t>(kFastBiasedLow));
-    a_.Byte(0x3D); // cmp eax, kFastBiasedSpan
-    a_.Int32(static_cast<std::int32_t>(kFastBiasedSpan));
-    const std::size_t outside = a_.Jump(0x83); // jae
+    a_.Movq(kRax, h);
+    a_.Add(kRax, kRax); // no sign
+    a_.ShiftRightImmediate(kRax, 53);
+    a_.SubEaxImmediate(static_cast<std::int32_t>(kFastBiasedLow));
+    a_.CmpEaxImmediate(static_cast<std::int32_t>(kFastBiasedSpan));
+    const std::size_t outside = a_.Jump(Condition::AboveOrEqual);
     // |h| - (|h| * margin + |l|) must round back to |h|.
-    Movapd(5, h);
-    OnMemory({0x66, 0x0F}, 0x54, 5, mask); // andpd xmm5, mask
+    a_.Movapd(5, h);
+    a_.Andpd(5, mask);
     int reach = 6;
     if (l >= 0) {
-        OnMemory({0x66, 0x0F}, 0x54, l, mask);                     // andpd l, mask
-        OnMemory({0xC4, 0xE2, FmaSecondByte(5)}, 0xB9, l, margin); // vfmadd231sd l, xmm5, margin
+        a_.Andpd(l, mask);
+        a_.Vfmadd231sd(l, 5, margin);
         reach = l;
     } else {
-        Movapd(6, 5);
-        OnMemory({0xF2, 0x0F}, 0x59, 6, margin); // mulsd xmm6, margin
+        a_.Movapd(6, 5);
+        a_.Mulsd(6, margin);
     }
-    Movapd(7, 5);
-    Sse(0xF2, 0x5C, 7, reach); // subsd xmm7, reach
-    Sse(0x66, 0x2E, 7, 5);     // ucomisd xmm7, xmm5
-    const std::size_t moved = a_.Jump(0x85);
-    const std::size_t unordered = a_.Jump(0x8A);
-    Movsd(0x11, h, kSlots + 8 * slot);
-    Stub stub{StubKind::Power, outside, X87Depth(), zero, exponentIndex, base, a_.Here(), slot};
-    stub.alsoFrom[0] = moved;
-    stub.alsoFrom[1] = unordered;
-    stubs_.push_back(stub);
+    a_.Movapd(7, 5);
+    a_.Subsd(7, reach);
+    a_.Ucomisd(7, 5);
+    const std::size_t moved = a_.Jump(Condition::NotEqual);
+    const std::size_t unordered = a_.Jump(Condition::Parity);
+    a_.Movsd(SlotAt(slot), h);
+    stubs_.push_back({.kind = StubKind::Power,
+                      .jump = outside,
+                      .depth = X87Depth(),
+                      .position = zero,
+                      .exponent = exponentIndex,
+                      .operand = base,
+                      .resume = a_.Here(),
+                      .slot = slot,
+                      .alsoFrom = {moved, unordered}});
 }
 
 void Generator::Function(int index, int position) {
@@ -876,21 +737,18 @@ void Generator::Function(int index, int position) {
         const int depth = X87Depth();
         if (!argument.isDouble && !argument.range.WithinDouble())
             RecheckUnlessDoubleRange(0, depth);
-        FstpLongAt(kRsp, kArgument0);
+        a_.FstpLong(Frame(kArgument0));
         stack_.pop_back();
         const int spilled = Spill();
-        a_.Memory(0xC7, 0, kRsp, kErrorSlot); // mov dword [rsp + 16], 0
-        a_.Int32(0);
-        a_.Byte(0xBF); // mov edi, index
-        a_.Int32(index);
-        a_.Bytes({0x48, 0x8D, 0x74, 0x24, kErrorSlot}); // lea rsi, [rsp + 16]
-        Call(Address(&NativeFunction));
-        a_.Memory(0x83, 7, kRsp, kErrorSlot); // cmp dword [rsp + 16], 0
-        a_.Byte(0);
+        a_.StoreImmediate32(Frame(kErrorSlot), 0);
+        a_.MovImmediate(kRdi, index);
+        a_.Lea(kRsi, Frame(kErrorSlot));
+        Call(&NativeFunction);
+        a_.CompareImmediate8(Frame(kErrorSlot), 0);
         // With values spilled around the call, one of them may hold an unchecked overflow that
         // came before this fault.
-        stubs_.push_back(
-            {spilled > 0 ? StubKind::Recheck : StubKind::Function, a_.Jump(0x85), 1, position});
+        stubs_.push_back({spilled > 0 ? StubKind::Recheck : StubKind::Function,
+                          a_.Jump(Condition::NotEqual), 1, position});
         Restore(spilled, true);
         stack_.push_back({Where::X87, 0, false, false});
         return;
@@ -907,51 +765,51 @@ void Generator::Function(int index, int position) {
     if (argument.where == Where::X87) {
         if (check == Check::AboveOne) {
             // 1 < ST(0); a NaN passes.
-            a_.Bytes({0xD9, 0xE8}); // fld1
-            FucomipSt(1);
-            const std::size_t unordered = a_.Jump(0x8A);
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 16});
+            a_.Fld1();
+            a_.FucomipSt(1);
+            const std::size_t unordered = a_.Jump(Condition::Parity);
+            FaultStub(a_.Jump(Condition::Below), depth, position, FaultOf(check));
             a_.Bind(unordered, a_.Here());
         } else if (check == Check::BelowZero) {
             // 0 > ST(0), or a NaN.
-            Fldz();
-            FucomipSt(1);
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x8A), depth, position, 14});
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 14});
+            a_.Fldz();
+            a_.FucomipSt(1);
+            FaultStub(a_.Jump(Condition::Parity), depth, position, FaultOf(check));
+            FaultStub(a_.Jump(Condition::Above), depth, position, FaultOf(check));
         }
         RoundTopTo(kArgument0, argument, depth);
-        Movsd(0x10, 0, kArgument0);
+        a_.Movsd(0, Frame(kArgument0));
     } else {
         // A double in memory: the checks are the same on it in double.
-        OnMemory({0xF2, 0x0F}, 0x10, 0, argument); // movsd xmm0, argument
+        a_.Movsd(0, MemoryOf(argument));
         if (check == Check::AboveOne) {
-            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, OneIndex()}); // ucomisd xmm0, 1
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x87), depth, position, 16});
+            a_.Ucomisd(0, ConstantEntry(OneIndex()));
+            FaultStub(a_.Jump(Condition::Above), depth, position, FaultOf(check));
         } else if (check == Check::BelowZero) {
-            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
-            stubs_.push_back({StubKind::Fixed, a_.Jump(0x82), depth, position, 14});
+            a_.Ucomisd(0, ConstantEntry(ZeroIndex()));
+            FaultStub(a_.Jump(Condition::Below), depth, position, FaultOf(check));
         }
     }
     stack_.pop_back();
     if (rule.kernel == Kernel::Absolute && argument.where != Where::X87) {
-        OnMemory({0x66, 0x0F}, 0x54, 0, {Where::Constant, SignMaskIndex()}); // andpd xmm0, mask
+        a_.Andpd(0, ConstantEntry(SignMaskIndex()));
         PushCallResult(p, result);
         return;
     }
     if (rule.kernel == Kernel::Absolute) {
-        Movsd(0x11, 0, kArgument0);
-        FldDoubleAt(kRsp, kArgument0);
-        a_.Bytes({0xD9, 0xE1}); // fabs
+        a_.Movsd(Frame(kArgument0), 0);
+        a_.FldDouble(Frame(kArgument0));
+        a_.Fabs();
         stack_.push_back({Where::X87, 0, false, true, result});
         return;
     }
     if (rule.kernel == Kernel::SquareRoot) {
-        a_.Bytes({0xF2, 0x0F, 0x51, 0xC0}); // sqrtsd xmm0, xmm0
+        a_.Sqrtsd(0, 0);
         PushCallResult(p, result);
         return;
     }
     const int spilled = Spill();
-    Call(Address(rule.math));
+    Call(rule.math);
     PushCallResult(p, result);
     Restore(spilled, false);
 }
@@ -964,100 +822,54 @@ bool Generator::Body() {
         const Instruction &i = program_.code[k];
         if (hoisted_[k] >= 0) {
             // The argument of a hoisted call, or the call, whose value is in its slot.
-            if (i.op == kOpFunction) {
+            if (i.op == Op::Function) {
                 const Instruction &argument = program_.code[k - 1];
-                const Value v = argument.op == kOpPushConst
+                const Value v = argument.op == Op::PushConst
                                     ? ConstantAt(argument.index, ConstantValue(argument.index))
                                     : VariableAt(argument.index);
                 stack_.push_back({Where::Slot, hoisted_[k]});
-                stack_.back().range = ResultRange(kRules[i.small], ArgumentRange(v));
+                stack_.back().range = ResultRange(kRules[i.function], ArgumentRange(v));
             }
             continue;
         }
         switch (i.op) {
-        case kOpPushConst:
-            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-            if (!stack_.back().isDouble)
-                Load(stack_.back());
+        case Op::PushConst:
+            PushConstant(i.index);
             break;
-        case kOpPushVar:
+        case Op::PushVar:
             stack_.push_back(VariableAt(i.index));
             break;
-        case kOpAdd:
-        case kOpSub:
-        case kOpMul:
-            Binary(i.op - kOpAdd, i.position);
+        case Op::Operate:
+            Operate(i.operation, i.position);
             break;
-        case kOpDiv:
-            Divide(i.position);
+        case Op::OperateConst:
+            PushConstant(i.index);
+            Operate(i.operation, i.position);
             break;
-        case kOpPow:
-            Power(i.position);
-            break;
-        case kOpAddConst:
-        case kOpSubConst:
-        case kOpMulConst:
-        case kOpDivConst:
-        case kOpPowConst:
-            // A constant in memory is always a double; any other is loaded at once.
-            stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-            if (!stack_.back().isDouble)
-                Load(stack_.back());
-            if (i.op == kOpDivConst)
-                Divide(i.position);
-            else if (i.op == kOpPowConst)
-                Power(i.position);
-            else
-                Binary(i.op - kOpAddConst, i.position);
-            break;
-        case kOpAddVar:
-        case kOpSubVar:
-        case kOpMulVar:
-        case kOpDivVar:
-        case kOpPowVar:
+        case Op::OperateVar:
             stack_.push_back(VariableAt(i.index));
-            if (i.op == kOpDivVar)
-                Divide(i.position);
-            else if (i.op == kOpPowVar)
-                Power(i.position);
-            else
-                Binary(i.op - kOpAddVar, i.position);
+            Operate(i.operation, i.position);
             break;
-        case kOpRevSubConst:
-        case kOpRevDivConst:
-        case kOpRevPowConst:
-        case kOpRevSubVar:
-        case kOpRevDivVar:
-        case kOpRevPowVar: {
+        case Op::ConstOperate:
+        case Op::VarOperate:
             // The value is the left operand: it goes under the accumulator.
-            const bool variable = i.op >= kOpRevSubVar;
-            if (variable) {
+            if (i.op == Op::VarOperate)
                 stack_.push_back(VariableAt(i.index));
-            } else {
-                stack_.push_back(ConstantAt(i.index, ConstantValue(i.index)));
-                if (!stack_.back().isDouble)
-                    Load(stack_.back());
-            }
-            SwapTop();
-            const int kind = i.op - (variable ? kOpRevSubVar : kOpRevSubConst);
-            if (kind == 0)
-                Binary(1, i.position);
-            else if (kind == 1)
-                Divide(i.position);
             else
-                Power(i.position);
+                PushConstant(i.index);
+            SwapTop();
+            Operate(i.operation, i.position);
             break;
-        }
-        case kOpFunction:
-            Function(i.small, i.position);
+        case Op::Function:
+            Function(i.function, i.position);
             break;
-        case kOpFault:
-            FaultExit(i.small, i.position, X87Depth());
+        case Op::Fault:
+            FaultExit(i.fault, i.position, X87Depth());
             return true;
-        case kOpBadLiteral:
+        case Op::BadLiteral:
             ExitWith(kRecheck, i.position, X87Depth());
             return true;
-        case kOpReturn: {
+        case Op::Return: {
             if (stack_.size() != 1)
                 return false;
             const bool dirty = stack_.back().dirty;
@@ -1089,13 +901,13 @@ void Generator::Stubs() {
             }
             // The divisor ST(0) is 0 or a NaN: 0/0 if the dividend is too.
             const std::size_t nonzero = JumpUnlessZero(s.operand, 1);
-            FaultExit(13, s.position, s.depth);
+            FaultExit(FaultCode::Indeterminate, s.position, s.depth);
             a_.Bind(nonzero, a_.Here());
-            FaultExit(12, s.position + 1, s.depth);
+            FaultExit(FaultCode::DivisionByZero, s.position + 1, s.depth);
             break;
         }
         case StubKind::Fixed:
-            FaultExit(s.code, s.position, s.depth);
+            FaultExit(s.fault, s.position, s.depth);
             break;
         case StubKind::Function:
             if (batch_) {
@@ -1103,34 +915,35 @@ void Generator::Stubs() {
                 break;
             }
             PopAll(s.depth);
-            a_.Bytes({0x8B, 0x44, 0x24, kErrorSlot}); // mov eax, [rsp + 16]
-            a_.Bytes({0x41, 0x89, 0x04, 0x24});       // mov [r12], eax (calls have the frame)
+            // The function's code, from the frame that calls have.
+            a_.Load32(kRax, Frame(kErrorSlot));
+            a_.Store32(At(out_, 0), kRax);
             WriteOut(1, s.position);
-            Fldz();
-            exits_.push_back(a_.Jump(0xE9));
+            a_.Fldz();
+            exits_.push_back(a_.Jump());
             break;
         case StubKind::Recheck:
             ExitWith(kRecheck, 0, s.depth);
             break;
         case StubKind::Power: {
             // A zero base (in xmm0) gives the product of the zeros (in xmm[position]).
-            OnMemory({0x66, 0x0F}, 0x2E, 0, {Where::Constant, ZeroIndex()}); // ucomisd xmm0, 0
-            const std::size_t nonzero = a_.Jump(0x85);
-            const std::size_t unordered = a_.Jump(0x8A);
-            Movsd(0x11, s.position, kSlots + 8 * s.slot);
-            a_.Bind(a_.Jump(0xE9), s.resume);
+            a_.Ucomisd(0, ConstantEntry(ZeroIndex()));
+            const std::size_t nonzero = a_.Jump(Condition::NotEqual);
+            const std::size_t unordered = a_.Jump(Condition::Parity);
+            a_.Movsd(SlotAt(s.slot), s.position);
+            a_.Bind(a_.Jump(), s.resume);
             a_.Bind(nonzero, a_.Here());
             a_.Bind(unordered, a_.Here());
             // Otherwise pow itself, around which the values in x87 registers are saved.
             for (int j = 0; j < s.depth; ++j)
-                FstpLongAt(kRsp, kSpill + 16 * j);
-            LoadBase(0, s.operand);
-            OnMemory({0xF2, 0x0F}, 0x10, 1, {Where::Constant, s.code});
-            Call(Address(&MathPower));
-            Movsd(0x11, 0, kSlots + 8 * s.slot);
+                a_.FstpLong(SpillAt(j));
+            LoadOperand(0, s.operand, kArgument0);
+            a_.Movsd(1, ConstantEntry(s.exponent));
+            Call(&MathPower);
+            a_.Movsd(SlotAt(s.slot), 0);
             for (int j = s.depth - 1; j >= 0; --j)
-                FldLongAt(kRsp, kSpill + 16 * j);
-            a_.Bind(a_.Jump(0xE9), s.resume);
+                a_.FldLong(SpillAt(j));
+            a_.Bind(a_.Jump(), s.resume);
             break;
         }
         }
@@ -1144,8 +957,7 @@ bool Generator::Generate(std::size_t pageSize) {
         if (ReadsVariable(i.op) && i.index > std::numeric_limits<std::int32_t>::max() / 8)
             return false;
     calls_ = std::any_of(program_.code.begin(), program_.code.end(), [](const auto &i) {
-        return i.op == kOpFunction || i.op == kOpPow || i.op == kOpPowConst || i.op == kOpPowVar ||
-               i.op == kOpRevPowConst || i.op == kOpRevPowVar;
+        return i.op == Op::Function || (Operates(i.op) && i.operation == Operator::Power);
     });
     if (!Emit(false))
         return false;
@@ -1155,7 +967,7 @@ bool Generator::Generate(std::size_t pageSize) {
     // The constants, 16 bytes apart, in the pages after the code's: data the code only reads
     // need not be executable.
     while (a_.Here() % pageSize != 0)
-        a_.Byte(0xCC);
+        a_.Breakpoint();
     constantsOffset_ = a_.Here();
     std::vector<std::uint8_t> &table = constantBytes_;
     for (int index = 0; index <= LastConstantIndex(); ++index) {
@@ -1172,8 +984,7 @@ bool Generator::Generate(std::size_t pageSize) {
         }
         table.insert(table.end(), std::begin(slot), std::end(slot));
     }
-    for (const ConstantUse &use : constants_)
-        a_.Bind(use.disp, constantsOffset_ + 16 * static_cast<std::size_t>(use.index));
+    a_.BindConstants(constantsOffset_);
     return true;
 }
 
@@ -1192,19 +1003,18 @@ bool Generator::Emit(bool batch) {
     if (calls_) {
         for (int k = 0; k < pushes; ++k)
             a_.Push(saved[k]);
-        a_.Bytes({0x48, 0x81, 0xEC}); // sub rsp, frame
-        a_.Int32(frame);
+        a_.SubRspImmediate(frame);
         values_ = kRbx;
         out_ = kR12;
         left_ = kR13;
         count_ = kR14;
         stride_ = kR15;
-        a_.RegisterToRegister(0x89, values_, kRdi);
-        a_.RegisterToRegister(0x89, out_, batch ? kRcx : kRsi);
+        a_.Mov(values_, kRdi);
+        a_.Mov(out_, batch ? kRcx : kRsi);
         if (batch) {
-            a_.RegisterToRegister(0x89, stride_, kRsi);
-            a_.RegisterToRegister(0x89, left_, kRdx);
-            a_.RegisterToRegister(0x89, count_, kRdx);
+            a_.Mov(stride_, kRsi);
+            a_.Mov(left_, kRdx);
+            a_.Mov(count_, kRdx);
         }
     } else {
         values_ = kRdi;
@@ -1213,7 +1023,7 @@ bool Generator::Emit(bool batch) {
         left_ = kRdx;
         count_ = kR8;
         if (batch)
-            a_.RegisterToRegister(0x89, count_, kRdx);
+            a_.Mov(count_, kRdx);
     }
     const std::size_t loop = a_.Here();
     CheckVariables();
@@ -1225,28 +1035,27 @@ bool Generator::Emit(bool batch) {
         return false;
     if (batch) {
         // The value to results[i], and on to the next point.
-        FstpLongAt(out_, 0);
+        a_.FstpLong(At(out_, 0));
         a_.AddImmediate8(out_, 16);
-        a_.RegisterToRegister(0x01, values_, stride_);
+        a_.Add(values_, stride_);
         a_.Decrement(left_);
-        a_.JumpBackUnlessZero(loop);
-        a_.RegisterToRegister(0x89, kRax, count_);
+        a_.JumpBack(Condition::NotEqual, loop);
+        a_.Mov(kRax, count_);
     }
     const std::size_t epilogue = a_.Here();
     if (calls_) {
-        a_.Bytes({0x48, 0x81, 0xC4}); // add rsp, frame
-        a_.Int32(frame);
+        a_.AddRspImmediate(frame);
         for (int k = pushes - 1; k >= 0; --k)
             a_.Pop(saved[k]);
     }
-    a_.Byte(0xC3); // ret
+    a_.Return();
     std::size_t stop = epilogue;
     if (batch) {
         // A point that faults: its index is count - left.
         stop = a_.Here();
-        a_.RegisterToRegister(0x89, kRax, count_);
-        a_.RegisterToRegister(0x29, kRax, left_);
-        const std::size_t jump = a_.Jump(0xE9);
+        a_.Mov(kRax, count_);
+        a_.Sub(kRax, left_);
+        const std::size_t jump = a_.Jump();
         a_.Bind(jump, epilogue);
     }
     Stubs();
@@ -1257,54 +1066,14 @@ bool Generator::Emit(bool batch) {
 
 } // namespace
 
-std::unique_ptr<NativeCode> NativeCode::Generate(const Program &program) {
+std::optional<MachineCode> GenerateX86(const Program &program, std::size_t pageSize) {
     if (program.maxDepth > kMaxDepth || program.instructions > kMaxInstructions)
-        return nullptr;
+        return std::nullopt;
     const DecodedProgram decoded = Decode(program, kMaxInstructions);
-    const long page = sysconf(_SC_PAGESIZE);
-    const std::size_t pageSize = page > 0 ? static_cast<std::size_t>(page) : 4096;
     Generator generator(decoded, HasFusedMultiplyAdd());
     if (!generator.Generate(pageSize))
-        return nullptr;
-    // The code's pages, then the constants' pages (the code's length is a whole number of pages).
-    const std::vector<std::uint8_t> &code = generator.Code();
-    const std::vector<std::uint8_t> &constants = generator.Constants();
-    const std::size_t codeSize = generator.ConstantsOffset();
-    const std::size_t constantsSize = (constants.size() + pageSize - 1) / pageSize * pageSize;
-    const std::size_t size = codeSize + constantsSize;
-    void *memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED)
-        return nullptr;
-    auto *bytes = static_cast<std::uint8_t *>(memory);
-    std::memcpy(bytes, code.data(), code.size());
-    std::memcpy(bytes + codeSize, constants.data(), constants.size());
-    if (mprotect(bytes, codeSize, PROT_READ | PROT_EXEC) != 0 ||
-        mprotect(bytes + codeSize, constantsSize, PROT_READ) != 0) {
-        munmap(memory, size);
-        return nullptr;
-    }
-    Entry entry;
-    static_assert(sizeof entry == sizeof memory);
-    std::memcpy(&entry, &memory, sizeof entry);
-    void *batchMemory = bytes + generator.BatchEntry();
-    BatchEntry batch;
-    static_assert(sizeof batch == sizeof batchMemory);
-    std::memcpy(&batch, &batchMemory, sizeof batch);
-    return std::make_unique<NativeCode>(Key(), memory, size, entry, batch);
+        return std::nullopt;
+    return MachineCode{generator.TakeCode(), generator.TakeConstants(), generator.BatchEntry()};
 }
-
-NativeCode::~NativeCode() {
-    munmap(memory_, size_);
-}
-
-#else
-
-std::unique_ptr<NativeCode> NativeCode::Generate(const Program &) {
-    return nullptr;
-}
-
-NativeCode::~NativeCode() = default;
-
-#endif
 
 } // namespace ziffa::compiled

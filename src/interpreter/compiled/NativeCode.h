@@ -1,8 +1,7 @@
 #pragma once
 
-// Machine code for a compiled expression, on x86-64: the program's values live in the x87
-// registers, so an evaluation costs about what the same expression written in C++ costs.
-// Internal to the interpreter library.
+// Machine code for a compiled expression (X86Generator.h) in memory the processor may run, and
+// its two entry points. Internal to the interpreter library.
 
 #include "interpreter/compiled/CompiledProgram.h"
 

@@ -78,13 +78,16 @@ public:
     std::size_t ProgramBytes() const noexcept;
 
 private:
-    friend class ExpressionCompiler;
+    friend CompiledExpression CompileExpression(std::string_view text, int variableCount,
+                                                const std::string *variableNames,
+                                                char decimalSeparator, Execution execution);
+
+    CompiledExpression(std::shared_ptr<const compiled::Program> program,
+                       std::shared_ptr<const compiled::NativeCode> native, int variableCount);
 
     long double NativeFault(const double *values, const int *out, int &errorCode,
                             int &errorPosition) const;
     long double EvaluateInterpreted(const double *values, int &errorCode, int &errorPosition) const;
-    long double Interpret(const double *values, int &errorCode, int &errorPosition) const;
-    long double RunChecked(const double *values, int &errorCode, int &errorPosition) const;
 
     std::shared_ptr<const compiled::Program> program_;
     // The machine code, and its entry point, which lives as long as the code.

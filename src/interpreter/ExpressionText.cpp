@@ -1,7 +1,7 @@
-#include "interpreter/Evaluator.h"
+#include "interpreter/ExpressionText.h"
 
 #include "interpreter/Codepage.h"
-#include "interpreter/compiled/Compiled.h"
+#include "interpreter/compiled/CompiledExpression.h"
 
 #include <array>
 
