@@ -38,10 +38,12 @@ mounts_under() {
 # is still mounted there: the host's /dev and /proc must never be reached.
 release() {
   [[ -d "$root" ]] || return 0
-  local pid signal
+  local pid signal namespace=
+  [[ -s "$work/mount-namespace" ]] && namespace=$(<"$work/mount-namespace")
   for signal in TERM KILL; do
     for pid in /proc/[0-9]*; do
-      if [[ "$(readlink "$pid/root" 2>/dev/null)" == "$root" ]]; then
+      if [[ "$(readlink "$pid/root" 2>/dev/null)" == "$root" ||
+            ( -n "$namespace" && "$(readlink "$pid/ns/mnt" 2>/dev/null)" == "$namespace" ) ]]; then
         kill "-$signal" "${pid#/proc/}" 2>/dev/null || true
       fi
     done
@@ -61,6 +63,7 @@ release() {
   else
     rm -rf --one-file-system "$root"
   fi
+  rm -f "$work/mount-namespace"
 }
 trap 'release' EXIT
 trap 'exit 130' INT
@@ -87,6 +90,8 @@ printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$
 [[ -s "$root/etc/machine-id" ]] || tr -d '-' </proc/sys/kernel/random/uuid >"$root/etc/machine-id"
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
+# A system that lives for one run: dpkg need not wait for each file to reach the disk.
+echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/unsafe-io"
 
 # The clean copy of the tree: tracked files that exist in the working tree.
 copy=/root/ziffa
@@ -102,9 +107,25 @@ for m in /proc /sys /dev /dev/pts /dev/shm; do
   mount --bind "$m" "$root$m"
 done
 
+# Runs a command in the system as root. The system is made the root of a mount namespace of its
+# own (pivot_root), not merely chroot's folder, so that it is a machine's root in every respect: a
+# chrooted process may not make user namespaces, which the file-safety tests use (unshare -r -m)
+# for a small full disk. What a run leaves running there is ended by release().
 inside() {
-  env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-    LANG=C.UTF-8 TERM=dumb CI="${CI:-}" chroot "$root" /bin/bash -c "cd $copy && $1"
+  # shellcheck disable=SC2016 # the inner script's own parameters
+  unshare --mount --propagation private -- /bin/bash -c '
+    set -euo pipefail
+    readlink /proc/self/ns/mnt >"$1/mount-namespace"
+    mount --rbind "$2" "$2"
+    cd "$2"
+    mkdir -p .host
+    pivot_root . .host
+    umount --lazy /.host
+    rmdir /.host
+    cd "$3"
+    exec /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      HOME=/root LANG=C.UTF-8 TERM=dumb CI="$4" /bin/bash -c "$5"' \
+    inside "$work" "$root" "$copy" "${CI:-}" "$1"
 }
 
 say "./run.sh --eval \"2*pi\" (installs, builds, calculates)"
