@@ -38,12 +38,12 @@ mounts_under() {
 # is still mounted there: the host's /dev and /proc must never be reached.
 release() {
   [[ -d "$root" ]] || return 0
-  local pid signal namespace=
-  [[ -s "$work/mount-namespace" ]] && namespace=$(<"$work/mount-namespace")
+  local pid signal namespaces=" "
+  if [[ -f "$work/mount-namespaces" ]]; then namespaces+="$(tr '\n' ' ' <"$work/mount-namespaces")"; fi
   for signal in TERM KILL; do
     for pid in /proc/[0-9]*; do
       if [[ "$(readlink "$pid/root" 2>/dev/null)" == "$root" ||
-            ( -n "$namespace" && "$(readlink "$pid/ns/mnt" 2>/dev/null)" == "$namespace" ) ]]; then
+            "$namespaces" == *" $(readlink "$pid/ns/mnt" 2>/dev/null) "* ]]; then
         kill "-$signal" "${pid#/proc/}" 2>/dev/null || true
       fi
     done
@@ -63,7 +63,7 @@ release() {
   else
     rm -rf --one-file-system "$root"
   fi
-  rm -f "$work/mount-namespace"
+  rm -f "$work/mount-namespaces"
 }
 trap 'release' EXIT
 trap 'exit 130' INT
@@ -71,7 +71,7 @@ trap 'exit 143' TERM
 
 # The host's tool, then a new system in place of any old one.
 ZIFFA_CHROOT=ON scripts/install-deps.sh
-release || fail "an earlier system in $root could not be unmounted"
+ZIFFA_KEEP_CHROOT='' release || fail "an earlier system in $root could not be unmounted"
 mkdir -p "$work"
 say "making a minimal Debian 13 ($suite) system in $root"
 phase=$SECONDS
@@ -83,7 +83,7 @@ if ! mmdebstrap --mode=root --variant=minbase "$suite" "$root" \
 fi
 say "system made in $(elapsed "$phase")"
 
-# What every installed machine has and a bare system lacks: name resolution, a host name and a
+# What every installed machine has and a bare system lacks: name resolution, a hosts file and a
 # machine id (D-Bus reads it). Services are never started inside.
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
@@ -115,7 +115,7 @@ inside() {
   # shellcheck disable=SC2016 # the inner script's own parameters
   unshare --mount --propagation private -- /bin/bash -c '
     set -euo pipefail
-    readlink /proc/self/ns/mnt >"$1/mount-namespace"
+    readlink /proc/self/ns/mnt >>"$1/mount-namespaces"
     mount --rbind "$2" "$2"
     cd "$2"
     mkdir -p .host
