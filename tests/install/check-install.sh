@@ -41,8 +41,8 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
 fi
-# The installed tree as a software centre reads it (and lintian judges it): the AppStream file,
-# its name, and the menu entry it names.
+# The installed tree as a software centre reads it (and lintian judges it): the AppStream file
+# and its name, which must be the component's id.
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate-tree --no-net "$prefix" >/dev/null || {
     appstreamcli validate-tree --no-net "$prefix" >&2 || true
