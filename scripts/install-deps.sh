@@ -15,11 +15,15 @@ packages=(
   openbox xdotool xclip dbus at-spi2-core python3-pyatspi
   locales
   desktop-file-utils appstream
-  dpkg-dev debhelper lintian fakeroot
+  dpkg-dev debhelper lintian fakeroot build-essential
   hyperfine time
 )
 if [[ "${ZIFFA_FUZZ:-OFF}" == "ON" ]]; then
   packages+=(clang)
+fi
+# scripts/check-debian13.sh: a Debian 13 system in a folder.
+if [[ "${ZIFFA_CHROOT:-OFF}" == "ON" ]]; then
+  packages+=(mmdebstrap)
 fi
 
 as_root() {
@@ -38,7 +42,10 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}" >&2
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
+# The list is read whole first: grep -q in a pipe may end before locale has written it all,
+# which pipefail would count as a missing locale.
+locales=$(locale -a 2>/dev/null || true)
+if ! grep -qi '^pl_PL\.utf-\?8$' <<<"$locales"; then
   echo "Generating the pl_PL.UTF-8 locale" >&2
   as_root localedef -i pl_PL -f UTF-8 pl_PL.UTF-8 >&2
 fi

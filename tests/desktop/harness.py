@@ -242,9 +242,10 @@ def showing(accessible):
 
 
 def find(root, role, name=None, pred=None):
-    """The first descendant of a role (and name), depth first, or None."""
+    """The first descendant of a role (a pyatspi.ROLE_... constant: the role's name differs
+    between releases of AT-SPI) and name, depth first, or None."""
     for candidate in descendants(root):
-        if candidate.getRoleName() != role:
+        if candidate.getRole() != role:
             continue
         if name is not None and candidate.name != name:
             continue
@@ -286,7 +287,7 @@ class PopupMenus:
 
     def _heard(self, event):
         try:
-            if event.source.getRoleName() == "popup menu" and event.detail1:
+            if event.source.getRole() == pyatspi.ROLE_POPUP_MENU and event.detail1:
                 self.shown.append(event.source)
         except Exception:
             pass  # gone already
@@ -295,7 +296,7 @@ class PopupMenus:
         """The captions of the menu items of the first popup menu shown, without their keys."""
         menu = wait_for("a popup menu", lambda: self.shown and self.shown[0])
         return {item.name.split("\t")[0] for item in children(menu)
-                if item.getRoleName() == "menu item"}
+                if item.getRole() == pyatspi.ROLE_MENU_ITEM}
 
     def close(self):
         pyatspi.Registry.deregisterEventListener(self._listener, "object:state-changed:showing")
@@ -333,7 +334,7 @@ class Ziffa:
     def window(self, caption, role=None):
         for window in children(self.app):
             if window.name == caption and showing(window) and (role is None or
-                                                               window.getRoleName() == role):
+                                                               window.getRole() == role):
                 return window
         return None
 
@@ -342,22 +343,22 @@ class Ziffa:
 
     def row(self, chart=False):
         """The calculation row (or the chart row) of the calculator window."""
-        panels = [c for c in children(self.calculator) if c.getRoleName() == "filler"]
+        panels = [c for c in children(self.calculator) if c.getRole() == pyatspi.ROLE_FILLER]
         return panels[1 if chart else 0]
 
     def box(self, chart=False):
         """The edit part of the expression box (or of the function box)."""
-        combo = find(self.row(chart), "combo box")
-        return find(combo, "text")
+        combo = find(self.row(chart), pyatspi.ROLE_COMBO_BOX)
+        return find(combo, pyatspi.ROLE_TEXT)
 
     def combo(self, chart=False):
-        return find(self.row(chart), "combo box")
+        return find(self.row(chart), pyatspi.ROLE_COMBO_BOX)
 
     def result(self):
-        return find(self.row(), "text", pred=lambda a: a.name.startswith("Wynik"))
+        return find(self.row(), pyatspi.ROLE_TEXT, pred=lambda a: a.name.startswith("Wynik"))
 
     def button(self, name, window=None):
-        return find(window or self.calculator, "push button", name)
+        return find(window or self.calculator, pyatspi.ROLE_PUSH_BUTTON, name)
 
     def focused(self, accessible):
         return pyatspi.STATE_FOCUSED in states(accessible)

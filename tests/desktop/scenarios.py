@@ -21,6 +21,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ of harness.py in the source tree
 
 import harness  # noqa: E402
 from harness import (CALCULATOR, Failure, Ziffa, caret_and_selection, check, chord, click,  # noqa: E402
@@ -56,8 +57,8 @@ def wait_alert(ziffa, text):
     """Waits for a message box with this text to be open and active."""
     def alert():
         for window in harness.children(ziffa.app):
-            if window.getRoleName() == "alert" and harness.showing(window):
-                label = find(window, "label", pred=lambda a: a.name != "")
+            if window.getRole() == pyatspi.ROLE_ALERT and harness.showing(window):
+                label = find(window, pyatspi.ROLE_LABEL, pred=lambda a: a.name != "")
                 if label is not None:
                     return window, label.name
         return None
@@ -68,7 +69,8 @@ def wait_alert(ziffa, text):
 
 def wait_no_alert(ziffa):
     wait_for("the message box to close", lambda: not any(
-        w.getRoleName() == "alert" and harness.showing(w) for w in harness.children(ziffa.app)))
+        w.getRole() == pyatspi.ROLE_ALERT and harness.showing(w)
+        for w in harness.children(ziffa.app)))
 
 
 # ---- An ordinary session.
@@ -154,7 +156,7 @@ def session(run):
         key("Tab")
         type_text("3")
         wait_for("the button to count the row",
-                 lambda: find(ziffa.calculator, "check box", "Zmienne (1)") is not None)
+                 lambda: find(ziffa.calculator, pyatspi.ROLE_CHECK_BOX, "Zmienne (1)") is not None)
         key("Return")
         ziffa.wait_result("6")
 
@@ -179,7 +181,7 @@ def session(run):
                                       (variables, "Wartość", "right"),
                                       (ziffa.calculator, "Wyrażenie ", "left"),
                                       (ziffa.calculator, "Wynik ", "left")):
-            label = find(window, "label", caption)
+            label = find(window, pyatspi.ROLE_LABEL, caption)
             x, y, width, height = extents(label)
             column = x + width - 1 if side == "right" else x
             colours = harness.unique_colours_in_column(png, column, y, height)
@@ -190,7 +192,7 @@ def session(run):
         key("F1")
         help_window = ziffa.shown_window("Ziffa - Informacje")
         wait_active(help_window)
-        memo = wait_for("the help text", lambda: find(help_window, "text"))
+        memo = wait_for("the help text", lambda: find(help_window, pyatspi.ROLE_TEXT))
         check("Kalkulator w formie Interpretera Wyrażeń Matematycznych" in text_of(memo),
               "the help text")
         key("Tab", "Return")
@@ -230,8 +232,8 @@ def open_list(ziffa, chart=False):
 
 
 def list_items(combo):
-    listing = find(combo, "list")
-    return [item for item in harness.children(listing) if item.getRoleName() == "list item"]
+    listing = find(combo, pyatspi.ROLE_LIST)
+    return [item for item in harness.children(listing) if item.getRole() == pyatspi.ROLE_LIST_ITEM]
 
 
 def highlighted(combo):
@@ -392,8 +394,8 @@ def chart(run):
         chord("ctrl", "s")
         dialog = ziffa.shown_window("Zapisz wykres")
         wait_active(dialog)
-        names = {a.name for a in harness.descendants(dialog) if a.getRoleName() in
-                 ("label", "push button")}
+        names = {a.name for a in harness.descendants(dialog) if a.getRole() in
+                 (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON)}
         shot(desktop, "save")
         target = os.path.join(folder, "rysunek.png")
         chord("ctrl", "a")

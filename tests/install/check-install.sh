@@ -15,7 +15,7 @@ fi
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/ziffa share/applications/ziffa.desktop share/icons/hicolor/scalable/apps/ziffa.svg \
-         share/metainfo/ziffa.metainfo.xml share/man/man1/ziffa.1; do
+         share/metainfo/org.ziffa.Ziffa.metainfo.xml share/man/man1/ziffa.1; do
   [[ -s "$prefix/$f" ]] || fail "$f is missing"
 done
 [[ -x "$prefix/bin/ziffa" ]] || fail "bin/ziffa is not executable"
@@ -42,9 +42,13 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
 fi
+# The installed tree as a software centre reads it (and lintian judges it): the AppStream file
+# and its name, which must be the component's id.
 if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net "$prefix/share/metainfo/ziffa.metainfo.xml" >/dev/null \
-    || fail "appstreamcli validate"
+  appstreamcli validate-tree --no-net "$prefix" >/dev/null || {
+    appstreamcli validate-tree --no-net "$prefix" >&2 || true
+    fail "appstreamcli validate-tree"
+  }
 fi
 if command -v man >/dev/null; then
   MANWIDTH=80 man -l "$prefix/share/man/man1/ziffa.1" >/dev/null 2>&1 || fail "man cannot read the page"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (source and binary) from a clean copy of the source tree: the files
-# that git tracks or would track, as they stand in the working tree, or without git everything but
-# the build folders. No tests run inside (DEB_BUILD_OPTIONS=nocheck), so this is one build of the
-# program. The results stay in WORK_DIR for the other package tests.
+# that git tracks, as they stand in the working tree (whatever else lies there, such as a tool's
+# cache, is left out), or without git everything but the build folders and Python's caches. No
+# tests run inside (DEB_BUILD_OPTIONS=nocheck), so this is one build of the program. The results
+# stay in WORK_DIR for the other package tests.
 # Usage: make-package.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -21,13 +22,14 @@ mkdir "$copy"
 
 if git -C "$src" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   # Files deleted in the working tree but still in the index are left out.
-  git -C "$src" ls-files -z --cached --others --exclude-standard |
+  git -C "$src" ls-files -z --cached |
     (cd "$src" && while IFS= read -r -d '' f; do
        if [[ -e "$f" || -L "$f" ]]; then printf '%s\0' "$f"; fi
      done) |
     tar -C "$src" --null --no-recursion -T - -cf - | tar -C "$copy" -xf -
 else
-  tar -C "$src" --exclude=./.git --exclude=./build --exclude='./build-*' -cf - . |
+  tar -C "$src" --exclude=./.git --exclude=./build --exclude='./build-*' \
+    --exclude=__pycache__ --exclude='*.py[co]' -cf - . |
     tar -C "$copy" -xf -
 fi
 
