@@ -64,6 +64,8 @@ void ChartWindow::FormCreate() {
     Graph->SetAlign(TAlign::alClient);
     Graph->update();
     Graph->g3D_cleargraph();
+    // On a screen of another device pixel ratio the picture is drawn again, as after a resize.
+    BindHandler(Graph, &TImage::PixelRatioChanged, this, &ChartWindow::FormResize);
 }
 
 void ChartWindow::FormClose() {
