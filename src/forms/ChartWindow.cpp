@@ -4,6 +4,7 @@
 
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
+#include "forms/AccessibleWindows.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
@@ -20,6 +21,7 @@ namespace ziffa {
 ChartWindow *FormWykres = nullptr;
 
 ChartWindow::ChartWindow() : QWidget(nullptr, Qt::Window) {
+    InstallAccessibleWindows();
     setObjectName(QStringLiteral("FormWykres"));
     setWindowTitle(QStringLiteral("Wykres"));
     setFont(PointFont(QStringLiteral("MS Sans Serif"), 8));

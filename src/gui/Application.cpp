@@ -1,5 +1,6 @@
 #include "gui/Application.h"
 
+#include "forms/AccessibleWindows.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/ChartWindow.h"
 #include "forms/HandlerGuard.h"
@@ -51,6 +52,7 @@ void RunWindows(QStringList commandLine) {
     const bool chart = !commandLine.isEmpty() && commandLine.first() == QStringLiteral("--chart");
     if (chart)
         commandLine.removeFirst();
+    InstallAccessibleWindows();
     CalculatorWindow formZiffa(commandLine);
     VariablesWindow formVariables;
     ChartWindow formWykres;

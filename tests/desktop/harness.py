@@ -341,9 +341,15 @@ class Ziffa:
         return wait_for(f"the window {caption!r}", lambda: self.window(caption))
 
     def row(self, chart=False):
-        """The calculation row (or the chart row) of the calculator window."""
-        panels = [c for c in children(self.calculator) if c.getRoleName() == "filler"]
-        return panels[1 if chart else 0]
+        """The calculation row (or the chart row) of the calculator window, known by its button;
+        a hidden row is not in the tree."""
+        button = "Rysuj" if chart else "Oblicz"
+        for panel in children(self.calculator):
+            if panel.getRole() == pyatspi.ROLE_FILLER and any(
+                    c.getRole() == pyatspi.ROLE_PUSH_BUTTON and c.name == button
+                    for c in children(panel)):
+                return panel
+        raise Failure(f"no row with {button!r} in the calculator window")
 
     def box(self, chart=False):
         """The edit part of the expression box (or of the function box)."""
