@@ -6,11 +6,14 @@ Everything runs on a private D-Bus session (dbus-run-session) and a private X di
 runs side by side never meet. Every wait has a time limit; nothing sleeps blindly."""
 
 import os
+import pty
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import tty
 
 import gi
 
@@ -414,6 +417,71 @@ class Ziffa:
     def settings_text(self):
         with open(self.settings, encoding="cp1250") as file:
             return file.read()
+
+
+class ScreenReader:
+    """Orca on the suite's session, as a blind user runs it. What it says is read from its debug
+    output, one "SPEECH OUTPUT: '...'" line an utterance, whether or not a speech server makes it
+    heard. That output goes to a terminal, where each line comes at once (a file would get it in
+    blocks). Orca's settings live in a folder of the run: a fresh folder starts it with its
+    defaults and no questions."""
+
+    def __init__(self, folder, patience=90.0):
+        home = os.path.join(folder, "orca-home")
+        prefs = os.path.join(home, "prefs")
+        os.makedirs(prefs)
+        self.spoken = []
+        self.master, self._slave = pty.openpty()
+        tty.setraw(self._slave)
+        self.log = open(os.path.join(folder, "orca.log"), "wb")
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                   XDG_DATA_HOME=os.path.join(home, "data"),
+                   XDG_CACHE_HOME=os.path.join(home, "cache"), LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        self.process = subprocess.Popen(
+            ["orca", "--user-prefs", prefs, "--debug-file", os.ttyname(self._slave)], env=env,
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+        threading.Thread(target=self._read, daemon=True).start()
+        wait_for("Orca to speak", lambda: self.spoken, patience)
+
+    def _read(self):
+        pending = b""
+        while True:
+            try:
+                data = os.read(self.master, 65536)
+            except OSError:
+                return
+            if not data:
+                return
+            self.log.write(data)
+            pending += data
+            *lines, pending = pending.split(b"\n")
+            for line in lines:
+                text = line.decode("utf-8", "replace")
+                if "SPEECH OUTPUT: '" in text:
+                    self.spoken.append(text.split("SPEECH OUTPUT: '", 1)[1].rsplit("'", 1)[0])
+
+    def mark(self):
+        """A point in what Orca said, for said_since."""
+        return len(self.spoken)
+
+    def wait_said(self, text, since):
+        """Waits until Orca, after the mark, says something that holds this text."""
+        try:
+            wait_for(f"Orca to say {text!r}",
+                     lambda: any(text in line for line in self.spoken[since:]))
+        except Failure:
+            raise Failure(f"Orca did not say {text!r}; it said {self.spoken[since:]!r}")
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        os.close(self._slave)
+        os.close(self.master)
+        self.log.close()
 
 
 def read_ini(text):

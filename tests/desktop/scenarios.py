@@ -9,6 +9,8 @@ session  an ordinary session: calculate, an error with the caret, the memory by 
 history  the history lists open on the entry of the box's text; Up and Down step from it
 chart    --chart: the three windows side by side, F6 keeps the typing, the focus coming back
          selects the box's text, the picture after a refused function, Ctrl+S in Polish
+orca     Orca speaks the result after Enter and the error line after a fault, also with the
+         focus in the result field; the windows are frames; no unseen control in the tree
 
 ZIFFA_DESKTOP_SHOTS=FOLDER keeps screenshots of the moments worth looking at."""
 
@@ -414,7 +416,48 @@ def chart(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
-SCENARIOS = {"session": session, "history": history, "chart": chart}
+# ---- A blind user with Orca.
+
+def orca(run):
+    reader = harness.ScreenReader(run.folder)
+    run.closing.append(reader.close)
+    ziffa = run.start()
+    wait_for("Orca at the expression box", lambda: any(
+        "Wyrażenie" in line for line in reader.spoken))
+
+    with run.point("the windows are frames named by their captions, with no unseen control"):
+        check(ziffa.calculator.getRole() == pyatspi.ROLE_FRAME, "the calculator is no frame")
+        buttons = [a.name for a in harness.descendants(ziffa.calculator)
+                   if a.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        check("Zamknij" not in buttons, f"the unseen Zamknij is in the tree: {buttons}")
+
+    with run.point("the result is spoken after Enter"):
+        type_text("2*pi")
+        since = reader.mark()
+        key("Return")
+        ziffa.wait_result("6.28318530717959")
+        reader.wait_said("6.28318530717959", since)
+
+    with run.point("the error line is spoken after a fault"):
+        type_text("(2+3")
+        since = reader.mark()
+        key("Return")
+        ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
+        reader.wait_said("BŁĄD: Brak zamknięcia nawiasu", since)
+
+    with run.point("with the focus in the result field, the same error is spoken again"):
+        chord("alt", "n")
+        wait_for("the focus in the result field", lambda: ziffa.focused(ziffa.result()))
+        since = reader.mark()
+        key("Return")
+        reader.wait_said("BŁĄD: Brak zamknięcia nawiasu", since)
+
+    with run.point("exit"):
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
+SCENARIOS = {"session": session, "history": history, "chart": chart, "orca": orca}
 
 
 class Run:
@@ -425,6 +468,7 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="ziffa-desktop-run-")
         self.desktop = harness.Desktop()
         self.started = []
+        self.closing = []  # what else the scenario started, to end before the desktop
         self.passed = []
         self.failed = []
 
@@ -452,6 +496,8 @@ class Run:
         for ziffa in self.started:
             if hasattr(ziffa, "process"):
                 ziffa.kill()
+        for close in self.closing:
+            close()
         self.desktop.close()
 
 
