@@ -223,6 +223,7 @@ void CalculatorWindow::FormCreate() {
     setMinimumHeight(clientHeight);
     setMaximumHeight(clientHeight);
     FitCaptions(*this);
+    KeepTextLook(*this);
 }
 
 } // namespace ziffa

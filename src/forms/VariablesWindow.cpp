@@ -120,6 +120,7 @@ void VariablesWindow::FormCreate() {
     // A tool window of fixed size.
     setFixedSize(ClientWidth, ClientHeight);
     FitCaptions(*this); // the headings, in the fonts that stand in for the design's
+    KeepTextLook(*this);
 }
 
 QLineEdit *VariablesWindow::NameBox(int row) const {
