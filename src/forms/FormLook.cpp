@@ -132,6 +132,14 @@ void ApplyTextLook(QWidget &control) {
         palette.setColor(QPalette::Disabled, role,
                          dark ? Legible(disabled, backgrounds, DisabledTextContrast) : disabled);
     }
+    // Selected text on the selection's colour.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor selected = theme.color(group, QPalette::HighlightedText);
+        palette.setColor(group, QPalette::HighlightedText,
+                         dark ? Legible(selected, {theme.color(group, QPalette::Highlight)},
+                                        TextContrast)
+                              : selected);
+    }
     control.setProperty(MadeLegible, dark);
     control.setPalette(palette);
 }

@@ -88,6 +88,7 @@ class Desktop:
 
     def __init__(self, width=1280, height=1024):
         self.folder = tempfile.mkdtemp(prefix="ziffa-x-")
+        self.size = (width, height)
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
@@ -178,6 +179,14 @@ def active_window_name():
         return ""
 
 
+def client_area(window):
+    """A window's rectangle without its frame: (left, top, width, height)."""
+    fields = dict(line.split(":", 1) for line in run("xwininfo", "-id", str(window)).splitlines()
+                  if ":" in line)
+    return tuple(int(fields[name]) for name in ("  Absolute upper-left X", "  Absolute upper-left Y",
+                                                "  Width", "  Height"))
+
+
 def frame_of(window):
     """The outer rectangle of a window, frame included: (left, top, width, height)."""
     info = run("xwininfo", "-id", str(window))
@@ -213,6 +222,39 @@ def mean_brightness(window):
 def unique_colours_in_column(png, x, top, height):
     return int(run("convert", png, "-crop", f"1x{height}+{x}+{top}", "+repage", "-format", "%k",
                    "info:"))
+
+
+def pixels(png, x, y, width, height):
+    """The pixels of a rectangle of a picture, row by row, as (red, green, blue) tuples."""
+    data = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                           "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
+def luminance(rgb):
+    """The relative luminance of a colour as the rules for text contrast define it."""
+    def linear(c):
+        c /= 255
+        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (linear(c) for c in rgb)
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def contrast(a, b):
+    la, lb = sorted((luminance(a), luminance(b)))
+    return (lb + 0.05) / (la + 0.05)
+
+
+def text_contrast(png, box, least=3):
+    """The contrast of the text in a box of a screenshot with what it is drawn on: the box's
+    commonest colour is the background, the text the colour of at least `least` pixels that
+    stands out from it most (the glyphs' full colour, past their smoothed edges)."""
+    counts = {}
+    for colour in pixels(png, *box):
+        counts[colour] = counts.get(colour, 0) + 1
+    background = max(counts, key=counts.get)
+    return max([contrast(colour, background) for colour, n in counts.items() if n >= least],
+               default=1.0)
 
 
 # ---- AT-SPI: the program as a screen reader reads it.

@@ -9,6 +9,10 @@ session  an ordinary session: calculate, an error with the caret, the memory by 
 history  the history lists open on the entry of the box's text; Up and Down step from it
 chart    --chart: the three windows side by side, F6 keeps the typing, the focus coming back
          selects the box's text, the picture after a refused function, Ctrl+S in Polish
+dark     under a dark desktop theme (KDE's Breeze Dark colours, read by Qt's own KDE theme)
+         every text of every window, in its normal, disabled and error states, stands out
+         from what it is drawn on by 4.5:1 (3:1 disabled), measured on screenshots
+scale2   at a scale factor of 2 the chart's lines are one device pixel wide
 orca     Orca speaks the result after Enter and the error line after a fault, also with the
          focus in the result field; the windows are frames; no unseen control in the tree
 
@@ -416,6 +420,182 @@ def chart(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
+# ---- A dark desktop theme.
+
+BREEZE_DARK = """[Colors:Window]
+BackgroundNormal=42,46,50
+ForegroundNormal=252,252,252
+ForegroundInactive=161,169,177
+
+[Colors:View]
+BackgroundNormal=27,30,32
+ForegroundNormal=252,252,252
+ForegroundInactive=161,169,177
+
+[Colors:Button]
+BackgroundNormal=49,54,59
+ForegroundNormal=252,252,252
+ForegroundInactive=161,169,177
+
+[Colors:Selection]
+BackgroundNormal=61,174,233
+ForegroundNormal=252,252,252
+
+[Colors:Tooltip]
+BackgroundNormal=49,54,59
+ForegroundNormal=252,252,252
+"""
+
+TEXT_ROLES = (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX,
+              pyatspi.ROLE_TEXT)
+
+
+def illegible_texts(desktop, window):
+    """The texts of a window that don't stand out enough, with their contrast: 4.5:1 is asked,
+    3:1 of a disabled control. Frames and borders lie within 3 pixels of a control's edge."""
+    png = os.path.join(tempfile.mkdtemp(), "window.png")
+    desktop.screenshot(png)
+    x, y, width, height = extents(window)
+    check(harness.luminance(harness.pixels(png, x + width // 2, y + height - 2, 1, 1)[0]) < 0.1,
+          "the window is not dark")
+    poor = []
+    for control in harness.descendants(window):
+        role = control.getRole()
+        if role not in TEXT_ROLES or not harness.showing(control):
+            continue
+        shown = text_of(control) if role == pyatspi.ROLE_TEXT else control.name
+        if not shown.strip():
+            continue
+        x, y, width, height = extents(control)
+        inset = 0 if role == pyatspi.ROLE_LABEL else 3
+        ratio = harness.text_contrast(png, (x + inset, y + inset, width - 2 * inset,
+                                            height - 2 * inset))
+        need = 4.5 if pyatspi.STATE_ENABLED in states(control) else 3.0
+        if ratio < need:
+            poor.append((shown[:30], round(ratio, 2), need))
+    return poor
+
+
+def dark(run):
+    config = os.path.join(run.folder, "config")
+    os.makedirs(config)
+    with open(os.path.join(config, "kdeglobals"), "w") as file:
+        file.write(BREEZE_DARK)
+    # Glyphs without smoothed edges, so that their pixels have the text's own colour, which is
+    # what the contrast rule measures.
+    os.makedirs(os.path.join(config, "fontconfig"))
+    with open(os.path.join(config, "fontconfig", "fonts.conf"), "w") as file:
+        file.write('<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
+                   '<match target="font"><edit name="antialias" mode="assign"><bool>false</bool>'
+                   '</edit></match></fontconfig>')
+    theme = {"XDG_CONFIG_HOME": config, "XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true",
+             "KDE_SESSION_VERSION": "5"}
+    ziffa = run.start([], "[Variables]\nShowWindow=1\nVariable01=a\nValue01=3\n", theme)
+    variables = ziffa.shown_window("Zmienne")
+    ziffa.activate()
+
+    def legible(window):
+        poor = illegible_texts(run.desktop, window)
+        check(not poor, f"texts that don't stand out: {poor}")
+
+    with run.point("at the start: the memory buttons disabled, the variables window"):
+        legible(ziffa.calculator)
+        legible(variables)
+
+    with run.point("a value, the memory buttons enabled"):
+        type_text("6*7")
+        key("Return")
+        ziffa.wait_result("42")
+        chord("ctrl", "shift", "1")
+        wait_for("M1> enabled", lambda: pyatspi.STATE_ENABLED in states(ziffa.button("M1>")))
+        legible(ziffa.calculator)
+
+    with run.point("the error line"):
+        type_text("(2+3")
+        key("Return")
+        ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
+        shot(run.desktop, "dark")
+        legible(ziffa.calculator)
+
+    with run.point("the help window"):
+        ziffa.activate()
+        key("F1")
+        help_window = ziffa.shown_window("Ziffa - Informacje")
+        wait_active(help_window)
+        legible(help_window)
+        key("Tab", "Return")
+        wait_for("the help window to close", lambda: ziffa.window("Ziffa - Informacje") is None)
+
+    with run.point("exit"):
+        ziffa.activate()
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
+# ---- A screen scaled by 2.
+
+def thin_share(png, box):
+    """The share of the lit pixels of a box that lie on a line one pixel wide: a run of one
+    pixel across, or one pixel up and down. A picture drawn at half the resolution and doubled
+    has none."""
+    x0, y0, width, height = box
+    lit = [[max(p) > 40 for p in row] for row in
+           (lambda px: [px[i * width:(i + 1) * width] for i in range(height)])(
+               harness.pixels(png, *box))]
+
+    def runs(line):
+        lengths, i = [0] * len(line), 0
+        while i < len(line):
+            j = i
+            while j < len(line) and line[j] == line[i]:
+                j += 1
+            for k in range(i, j):
+                lengths[k] = j - i
+            i = j
+        return lengths
+
+    across = [runs(row) for row in lit]
+    columns = [runs([lit[y][x] for y in range(height)]) for x in range(width)]
+    total = thin = 0
+    for y in range(height):
+        for x in range(width):
+            if lit[y][x]:
+                total += 1
+                thin += min(across[y][x], columns[x][y]) == 1
+    return thin / total if total else 0.0
+
+
+def scale2(run):
+    ziffa = run.start(["--chart"], environment={"QT_SCALE_FACTOR": "2"})
+    key("F6")
+    ziffa.shown_window("Wykres")
+    type_text("sin(x)*cos(y)")
+    key("Return")
+    chart_window = x_window("Wykres")
+
+    with run.point("the chart's lines one device pixel wide"):
+        png = os.path.join(run.folder, "scaled.png")
+
+        def thin():
+            # The middle of the chart window's client area, as much of it as the screen shows.
+            x, y, width, height = harness.client_area(chart_window)
+            left, top = x + width // 4, y + height // 4
+            right = min(left + width // 2, run.desktop.size[0])
+            bottom = min(top + height // 2, run.desktop.size[1])
+            run.desktop.screenshot(png)
+            return thin_share(png, (left, top, right - left, bottom - top)) > 0.5
+
+        wait_for("thin lines on the chart", thin)
+        shot(run.desktop, "scale2")
+
+    with run.point("exit"):
+        ziffa.activate()
+        key("F6")
+        wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
 # ---- A blind user with Orca.
 
 def orca(run):
@@ -457,7 +637,8 @@ def orca(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
-SCENARIOS = {"session": session, "history": history, "chart": chart, "orca": orca}
+SCENARIOS = {"session": session, "history": history, "chart": chart, "dark": dark,
+             "scale2": scale2, "orca": orca}
 
 
 class Run:
@@ -486,10 +667,10 @@ class Run:
             self.desktop.screenshot(picture)
             print(f"  FAILED  {name}: {failure} (the screen: {picture})", flush=True)
 
-    def start(self, arguments=(), settings_text=None):
+    def start(self, arguments=(), settings_text=None, environment=None):
         ziffa = Ziffa.__new__(Ziffa)
         self.started.append(ziffa)
-        ziffa.__init__(self.binary, self.folder, arguments, settings_text)
+        ziffa.__init__(self.binary, self.folder, arguments, settings_text, environment)
         return ziffa
 
     def close(self):
