@@ -420,87 +420,61 @@ def chart(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
-# ---- A dark desktop theme.
+# ---- A dark desktop theme: KDE's Breeze Dark colours, which Qt's own KDE theme reads.
 
-BREEZE_DARK = """[Colors:Window]
-BackgroundNormal=42,46,50
-ForegroundNormal=252,252,252
-ForegroundInactive=161,169,177
-
-[Colors:View]
-BackgroundNormal=27,30,32
-ForegroundNormal=252,252,252
-ForegroundInactive=161,169,177
-
-[Colors:Button]
-BackgroundNormal=49,54,59
-ForegroundNormal=252,252,252
-ForegroundInactive=161,169,177
-
-[Colors:Selection]
-BackgroundNormal=61,174,233
-ForegroundNormal=252,252,252
-
-[Colors:Tooltip]
-BackgroundNormal=49,54,59
-ForegroundNormal=252,252,252
-"""
-
-TEXT_ROLES = (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX,
-              pyatspi.ROLE_TEXT)
+BREEZE_DARK = "".join(f"[Colors:{group}]\nBackgroundNormal={background}\nForegroundNormal=252,252,252\n"
+                      for group, background in (("Window", "42,46,50"), ("View", "27,30,32"),
+                                                ("Button", "49,54,59"), ("Selection", "61,174,233")))
+# Glyphs without smoothed edges, so that their pixels have the text's own colour, which is what
+# the contrast rule measures.
+SHARP_GLYPHS = ('<?xml version="1.0"?><fontconfig><match target="font"><edit name="antialias" '
+                'mode="assign"><bool>false</bool></edit></match></fontconfig>')
 
 
 def illegible_texts(desktop, window):
-    """The texts of a window that don't stand out enough, with their contrast: 4.5:1 is asked,
-    3:1 of a disabled control. Frames and borders lie within 3 pixels of a control's edge."""
+    """The texts of a window, from a screenshot, that stand out from what they are drawn on by
+    less than 4.5:1 (3:1 disabled); a control's frame lies within 3 pixels of its edges."""
     png = os.path.join(tempfile.mkdtemp(), "window.png")
     desktop.screenshot(png)
     x, y, width, height = extents(window)
-    check(harness.luminance(harness.pixels(png, x + width // 2, y + height - 2, 1, 1)[0]) < 0.1,
+    check(harness.luminance(harness.pixels(png, x + 1, y + height - 2, 1, 1)[0]) < 0.1,
           "the window is not dark")
     poor = []
     for control in harness.descendants(window):
         role = control.getRole()
-        if role not in TEXT_ROLES or not harness.showing(control):
+        if role not in (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX,
+                        pyatspi.ROLE_TEXT) or not harness.showing(control):
             continue
         shown = text_of(control) if role == pyatspi.ROLE_TEXT else control.name
-        if not shown.strip():
-            continue
         x, y, width, height = extents(control)
         inset = 0 if role == pyatspi.ROLE_LABEL else 3
         ratio = harness.text_contrast(png, (x + inset, y + inset, width - 2 * inset,
                                             height - 2 * inset))
         need = 4.5 if pyatspi.STATE_ENABLED in states(control) else 3.0
-        if ratio < need:
+        if shown.strip() and ratio < need:
             poor.append((shown[:30], round(ratio, 2), need))
     return poor
 
 
 def dark(run):
     config = os.path.join(run.folder, "config")
-    os.makedirs(config)
-    with open(os.path.join(config, "kdeglobals"), "w") as file:
-        file.write(BREEZE_DARK)
-    # Glyphs without smoothed edges, so that their pixels have the text's own colour, which is
-    # what the contrast rule measures.
     os.makedirs(os.path.join(config, "fontconfig"))
-    with open(os.path.join(config, "fontconfig", "fonts.conf"), "w") as file:
-        file.write('<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
-                   '<match target="font"><edit name="antialias" mode="assign"><bool>false</bool>'
-                   '</edit></match></fontconfig>')
+    for name, text in (("kdeglobals", BREEZE_DARK), ("fontconfig/fonts.conf", SHARP_GLYPHS)):
+        with open(os.path.join(config, name), "w") as file:
+            file.write(text)
     theme = {"XDG_CONFIG_HOME": config, "XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true",
              "KDE_SESSION_VERSION": "5"}
     ziffa = run.start([], "[Variables]\nShowWindow=1\nVariable01=a\nValue01=3\n", theme)
     variables = ziffa.shown_window("Zmienne")
     ziffa.activate()
 
-    def legible(window):
-        poor = illegible_texts(run.desktop, window)
-        check(not poor, f"texts that don't stand out: {poor}")
+    def legible(*windows):
+        for window in windows:
+            poor = illegible_texts(run.desktop, window)
+            check(not poor, f"texts that don't stand out: {poor}")
 
     with run.point("at the start: the memory buttons disabled, the variables window"):
-        legible(ziffa.calculator)
-        legible(variables)
+        legible(ziffa.calculator, variables)
 
     with run.point("a value, the memory buttons enabled"):
         type_text("6*7")
@@ -517,16 +491,13 @@ def dark(run):
         shot(run.desktop, "dark")
         legible(ziffa.calculator)
 
-    with run.point("the help window"):
-        ziffa.activate()
+    with run.point("the help window, and exit"):
         key("F1")
         help_window = ziffa.shown_window("Ziffa - Informacje")
         wait_active(help_window)
         legible(help_window)
         key("Tab", "Return")
         wait_for("the help window to close", lambda: ziffa.window("Ziffa - Informacje") is None)
-
-    with run.point("exit"):
         ziffa.activate()
         key("Escape")
         check(ziffa.wait_end() == 0, "the exit status is 0")
@@ -535,34 +506,24 @@ def dark(run):
 # ---- A screen scaled by 2.
 
 def thin_share(png, box):
-    """The share of the lit pixels of a box that lie on a line one pixel wide: a run of one
-    pixel across, or one pixel up and down. A picture drawn at half the resolution and doubled
-    has none."""
-    x0, y0, width, height = box
-    lit = [[max(p) > 40 for p in row] for row in
-           (lambda px: [px[i * width:(i + 1) * width] for i in range(height)])(
-               harness.pixels(png, *box))]
+    """The share of the lit pixels of a box on a line one pixel wide (a run of one pixel across
+    or up and down). A picture drawn at half the resolution and doubled has none."""
+    width, height = box[2], box[3]
+    colours = harness.pixels(png, *box)
+    lit = [[max(p) > 40 for p in colours[y * width:(y + 1) * width]] for y in range(height)]
 
-    def runs(line):
-        lengths, i = [0] * len(line), 0
-        while i < len(line):
-            j = i
-            while j < len(line) and line[j] == line[i]:
-                j += 1
-            for k in range(i, j):
-                lengths[k] = j - i
-            i = j
+    def runs(line):  # the length of the run of equal values that each place is in
+        lengths, start = [], 0
+        for i in range(1, len(line) + 1):
+            if i == len(line) or line[i] != line[start]:
+                lengths += [i - start] * (i - start)
+                start = i
         return lengths
-
     across = [runs(row) for row in lit]
-    columns = [runs([lit[y][x] for y in range(height)]) for x in range(width)]
-    total = thin = 0
-    for y in range(height):
-        for x in range(width):
-            if lit[y][x]:
-                total += 1
-                thin += min(across[y][x], columns[x][y]) == 1
-    return thin / total if total else 0.0
+    down = [runs(column) for column in zip(*lit)]
+    shares = [min(across[y][x], down[x][y]) == 1
+              for y in range(height) for x in range(width) if lit[y][x]]
+    return sum(shares) / len(shares) if shares else 0.0
 
 
 def scale2(run):
@@ -572,23 +533,20 @@ def scale2(run):
     type_text("sin(x)*cos(y)")
     key("Return")
     chart_window = x_window("Wykres")
+    png = os.path.join(run.folder, "scaled.png")
 
-    with run.point("the chart's lines one device pixel wide"):
-        png = os.path.join(run.folder, "scaled.png")
+    def thin():
+        # The middle of the chart window's client area, as much of it as the screen shows.
+        x, y, width, height = harness.client_area(chart_window)
+        left, top = x + width // 4, y + height // 4
+        right = min(left + width // 2, run.desktop.size[0])
+        bottom = min(top + height // 2, run.desktop.size[1])
+        run.desktop.screenshot(png)
+        return thin_share(png, (left, top, right - left, bottom - top)) > 0.5
 
-        def thin():
-            # The middle of the chart window's client area, as much of it as the screen shows.
-            x, y, width, height = harness.client_area(chart_window)
-            left, top = x + width // 4, y + height // 4
-            right = min(left + width // 2, run.desktop.size[0])
-            bottom = min(top + height // 2, run.desktop.size[1])
-            run.desktop.screenshot(png)
-            return thin_share(png, (left, top, right - left, bottom - top)) > 0.5
-
+    with run.point("the chart's lines one device pixel wide, and exit"):
         wait_for("thin lines on the chart", thin)
         shot(run.desktop, "scale2")
-
-    with run.point("exit"):
         ziffa.activate()
         key("F6")
         wait_for("the calculation row", lambda: harness.showing(ziffa.row()))

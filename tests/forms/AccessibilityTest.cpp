@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
-#include <functional>
 #include <set>
 
 namespace ziffa {
@@ -18,78 +17,65 @@ namespace {
 
 using Accessibility = WindowsTest;
 
-TEST_F(Accessibility, TopLevelWindowsAreFramesNamedByTheirCaptions) {
+TEST_F(Accessibility, WindowsAreFramesNamedByCaptionsListingOnlyWhatCanBeSeen) {
     for (QWidget *window :
-         {static_cast<QWidget *>(ziffa.get()), static_cast<QWidget *>(variables.get()),
-          static_cast<QWidget *>(wykres.get())}) {
+         std::initializer_list<QWidget *>{ziffa.get(), variables.get(), wykres.get()}) {
         QAccessibleInterface *frame = QAccessible::queryAccessibleInterface(window);
-        EXPECT_EQ(frame->role(), QAccessible::Window) << window->windowTitle().toStdString();
+        EXPECT_EQ(frame->role(), QAccessible::Window);
         EXPECT_EQ(frame->text(QAccessible::Name), window->windowTitle());
     }
-}
-
-// Every control in the calculator window's tree, depth first.
-void Walk(QAccessibleInterface *node, const std::function<void(QAccessibleInterface *)> &visit) {
-    for (int i = 0; i < node->childCount(); ++i) {
-        QAccessibleInterface *child = node->child(i);
-        visit(child);
-        Walk(child, visit);
-    }
-}
-
-TEST_F(Accessibility, ControlsThatCannotBeSeenAreNotInTheTree) {
     std::set<const QObject *> listed;
-    Walk(QAccessible::queryAccessibleInterface(ziffa.get()), [&](QAccessibleInterface *node) {
-        listed.insert(node->object());
-        EXPECT_GE(node->parent()->indexOfChild(node), 0) << "a child its parent lists";
-    });
+    std::vector<QAccessibleInterface *> open{QAccessible::queryAccessibleInterface(ziffa.get())};
+    while (!open.empty()) {
+        QAccessibleInterface *node = open.back();
+        open.pop_back();
+        for (int i = 0; i < node->childCount(); ++i) {
+            EXPECT_EQ(node->indexOfChild(node->child(i)), i);
+            listed.insert(node->child(i)->object());
+            open.push_back(node->child(i));
+        }
+    }
     EXPECT_FALSE(listed.count(ziffa->ButtonClose)) << "\"Zamknij\" lies outside the window";
-    EXPECT_FALSE(listed.count(ziffa->SpeedButton8)) << "the hidden chart button";
-    EXPECT_FALSE(listed.count(ziffa->PanelWykres)) << "the hidden chart row";
-    EXPECT_TRUE(listed.count(ziffa->ButtonCalculate));
+    EXPECT_FALSE(listed.count(ziffa->SpeedButton8) || listed.count(ziffa->PanelWykres));
+    EXPECT_TRUE(listed.count(ziffa->ButtonCalculate) && listed.count(ziffa->EditResult));
 }
 
 struct Changes {
     const char *first, *second;
-    int textChanges;  // of the result field, by the second calculation
-    int storeChanges; // of ">M1"'s enabled state, by the second calculation
+    int textChanges, storeButtonChanges; // by the second calculation
 };
 
 class OneChange : public WindowsTest, public testing::WithParamInterface<Changes> {};
 
 TEST_P(OneChange, ResultFieldAndStoreButtonsChangeOnceACalculation) {
-    Calculate(QString::fromLatin1(GetParam().first));
-    QSignalSpy texts(ziffa->EditResult, &QLineEdit::textChanged);
-    int enabledChanges = 0;
-    struct Counter : QObject {
-        int *count;
+    struct EnabledChanges : QObject {
+        int count = 0;
         bool eventFilter(QObject *, QEvent *e) override {
-            *count += e->type() == QEvent::EnabledChange;
+            count += e->type() == QEvent::EnabledChange;
             return false;
         }
-    } counter;
-    counter.count = &enabledChanges;
-    ziffa->SpeedButton2->installEventFilter(&counter);
+    } store;
+    Calculate(QString::fromLatin1(GetParam().first));
+    QSignalSpy texts(ziffa->EditResult, &QLineEdit::textChanged);
+    ziffa->SpeedButton2->installEventFilter(&store);
     Calculate(QString::fromLatin1(GetParam().second));
+    ziffa->SpeedButton2->removeEventFilter(&store);
     EXPECT_EQ(texts.count(), GetParam().textChanges);
-    EXPECT_EQ(enabledChanges, GetParam().storeChanges);
-    ziffa->SpeedButton2->removeEventFilter(&counter);
+    EXPECT_EQ(store.count, GetParam().storeButtonChanges);
 }
 
 INSTANTIATE_TEST_SUITE_P(Calculations, OneChange,
                          testing::Values(Changes{"2+2", "1/0", 1, 1}, Changes{"1/0", "(1", 1, 0},
-                                         Changes{"1/0", "2+2", 1, 1}, Changes{"0", "(1", 1, 1},
-                                         Changes{"2+2", "3+1", 0, 0}));
+                                         Changes{"1/0", "2+2", 1, 1}, Changes{"2+2", "3+1", 0, 0}));
 
 TEST_F(Accessibility, EachCalculationAnnouncesItsResultOrErrorLine) {
-    Calculate(QStringLiteral("6*7"));
-    EXPECT_EQ(ziffa->ResultAnnouncer->Text(), QStringLiteral("42"));
-    Calculate(QStringLiteral("(2+3"));
-    EXPECT_EQ(ziffa->ResultAnnouncer->Text(), ziffa->EditResult->text());
-    EXPECT_TRUE(ziffa->ResultAnnouncer->Text().startsWith(QStringLiteral("BŁĄD: ")));
     QAccessibleInterface *notice = QAccessible::queryAccessibleInterface(ziffa->ResultAnnouncer);
     EXPECT_EQ(notice->role(), QAccessible::Notification);
-    EXPECT_EQ(notice->text(QAccessible::Name), ziffa->EditResult->text());
+    for (const char *expression : {"6*7", "(2+3", "(2+3"}) {
+        ziffa->ResultAnnouncer->Announce(QString());
+        Calculate(QString::fromLatin1(expression));
+        EXPECT_EQ(notice->text(QAccessible::Name), ziffa->EditResult->text()) << expression;
+    }
 }
 
 } // namespace
