@@ -135,10 +135,10 @@ void ApplyTextLook(QWidget &control) {
     // Selected text on the selection's colour.
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
         const QColor selected = theme.color(group, QPalette::HighlightedText);
-        palette.setColor(group, QPalette::HighlightedText,
-                         dark ? Legible(selected, {theme.color(group, QPalette::Highlight)},
-                                        TextContrast)
-                              : selected);
+        palette.setColor(
+            group, QPalette::HighlightedText,
+            dark ? Legible(selected, {theme.color(group, QPalette::Highlight)}, TextContrast)
+                 : selected);
     }
     control.setProperty(MadeLegible, dark);
     control.setPalette(palette);
