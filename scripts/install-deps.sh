@@ -12,7 +12,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick x11-utils strace
   qt6-translations-l10n
-  openbox xdotool xclip dbus at-spi2-core python3-pyatspi
+  openbox xdotool xclip dbus at-spi2-core python3-pyatspi orca
   locales
   desktop-file-utils appstream
   dpkg-dev debhelper lintian fakeroot build-essential

@@ -276,9 +276,11 @@ int TGraph3D::g3D_convertyvaluetoscreen(float Y) const {
 // ---- Drawing primitives
 
 void TGraph3D::putpixel(int column, int row) {
+    // As a line from (column, row) to (column + 1, row + 1) without its end pixel would, but one
+    // whole pixel of the picture at any device pixel ratio.
     TCanvas &canvas = Canvas();
-    canvas.MoveTo(column, row);
-    canvas.LineTo(column + 1, row + 1);
+    canvas.PutPixel(column, row);
+    canvas.MoveTo(column + 1, row + 1);
 }
 
 void TGraph3D::g3D_line(float X1, float Y1, float X2, float Y2, TColor colour) {
@@ -299,7 +301,7 @@ void TGraph3D::g3D_line(float X1, float Y1, float X2, float Y2, TColor colour) {
     // that only its visible part is rasterised. An end at no finite place draws nothing.
     const bool finite =
         std::isfinite(c1) && std::isfinite(r1) && std::isfinite(c2) && std::isfinite(r2);
-    const long double w = Bitmap().width(), h = Bitmap().height();
+    const long double w = PictureSize().width(), h = PictureSize().height();
     if (finite && ClipSegment(c1, r1, c2, r2, -2, w + 1, -2, h + 1)) {
         canvas.MoveTo(static_cast<int>(std::trunc(c1)), static_cast<int>(std::trunc(r1)));
         canvas.LineTo(static_cast<int>(std::trunc(c2)), static_cast<int>(std::trunc(r2)));

@@ -7,7 +7,10 @@
 #include <QPainter>
 #include <QStringDecoder>
 
+#include <QWindow>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace ziffa {
@@ -36,13 +39,14 @@ void ClipAxis(std::int64_t start, int sign, std::int64_t size, std::int64_t &lo,
 
 // Draws the pixels k = 0 .. n-1 of the Bresenham line from (x0, y0) towards (x1, y1) that fall
 // on the image; the end pixel itself is never drawn. Work is proportional to the visible part.
-void RasterLine(QImage &image, int x0, int y0, int x1, int y1, QRgb colour) {
+void RasterLine(QImage &image, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                QRgb colour) {
     const std::int64_t width = image.width();
     const std::int64_t height = image.height();
     if (width <= 0 || height <= 0)
         return;
-    const std::int64_t dx = std::int64_t(x1) - x0;
-    const std::int64_t dy = std::int64_t(y1) - y0;
+    const std::int64_t dx = x1 - x0;
+    const std::int64_t dy = y1 - y0;
     const std::int64_t adx = dx < 0 ? -dx : dx;
     const std::int64_t ady = dy < 0 ? -dy : dy;
     if (adx == 0 && ady == 0)
@@ -137,6 +141,27 @@ void RasterLine(QImage &image, int x0, int y0, int x1, int y1, QRgb colour) {
     }
 }
 
+// The first device pixel of the control's pixel coordinate v on a bitmap of the given ratio.
+std::int64_t ToDevice(std::int64_t v, qreal ratio) {
+    if (ratio == 1)
+        return v;
+    return static_cast<std::int64_t>(std::floor(static_cast<long double>(v) * ratio));
+}
+
+// Fills the device pixels from (left, top) up to, not including, (right, bottom), cut to the
+// image.
+void FillDevice(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
+                std::int64_t bottom, QRgb colour) {
+    const int l = int(std::max<std::int64_t>(left, 0));
+    const int t = int(std::max<std::int64_t>(top, 0));
+    const int r = int(std::min<std::int64_t>(right, image.width()));
+    const int b = int(std::min<std::int64_t>(bottom, image.height()));
+    for (int y = t; y < b; ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        std::fill(row + l, row + std::max(l, r), colour);
+    }
+}
+
 } // namespace
 
 void TCanvas::Reset() {
@@ -152,8 +177,19 @@ void TCanvas::MoveTo(int x, int y) {
 }
 
 void TCanvas::LineTo(int x, int y) {
-    RasterLine(owner_.WritableBitmap(), penPos_.x(), penPos_.y(), x, y, ToQRgb(penColor_));
+    QImage &image = owner_.WritableBitmap();
+    const qreal ratio = image.devicePixelRatio();
+    RasterLine(image, ToDevice(penPos_.x(), ratio), ToDevice(penPos_.y(), ratio),
+               ToDevice(x, ratio), ToDevice(y, ratio), ToQRgb(penColor_));
     penPos_ = QPoint(x, y);
+    owner_.update();
+}
+
+void TCanvas::PutPixel(int x, int y) {
+    QImage &image = owner_.WritableBitmap();
+    const qreal ratio = image.devicePixelRatio();
+    FillDevice(image, ToDevice(x, ratio), ToDevice(y, ratio), ToDevice(std::int64_t(x) + 1, ratio),
+               ToDevice(std::int64_t(y) + 1, ratio), ToQRgb(penColor_));
     owner_.update();
 }
 
@@ -161,23 +197,19 @@ void TCanvas::FillRect(int left, int top, int right, int bottom) {
     if (brushStyle_ == TBrushStyle::bsClear)
         return;
     QImage &image = owner_.WritableBitmap();
-    const int l = std::max(left, 0);
-    const int t = std::max(top, 0);
-    const int r = std::min(right, image.width());
-    const int b = std::min(bottom, image.height());
-    if (l >= r || t >= b)
-        return;
-    QPainter painter(&image);
-    painter.fillRect(QRect(l, t, r - l, b - t), QColor::fromRgb(ToQRgb(brushColor_)));
+    const qreal ratio = image.devicePixelRatio();
+    FillDevice(image, ToDevice(left, ratio), ToDevice(top, ratio), ToDevice(right, ratio),
+               ToDevice(bottom, ratio), ToQRgb(brushColor_));
     owner_.update();
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text) {
     QImage &image = owner_.WritableBitmap();
+    const QSize size = owner_.PictureSize();
     // Text that starts right of or below the bitmap, or farther left or above it than any text
     // is long, can't show; QPainter's fixed-point coordinates are kept well inside their range.
     constexpr int Far = 1 << 20;
-    if (image.isNull() || x >= image.width() || y >= image.height() || x < -Far || y < -Far)
+    if (image.isNull() || x >= size.width() || y >= size.height() || x < -Far || y < -Far)
         return;
     QStringDecoder decoder("windows-1250");
     const QString s =
@@ -210,8 +242,13 @@ QImage &TImage::WritableBitmap() {
     if (!hasPicture_) {
         SyncAlign();
         hasPicture_ = true;
+        ratioChangeTold_ = false;
         canvas_.Reset();
-        bitmap_ = QImage(std::max(width(), 0), std::max(height(), 0), QImage::Format_RGB32);
+        const qreal ratio = PixelRatio();
+        auto device = [ratio](int v) { return int(std::ceil(std::max(v, 0) * ratio)); };
+        pictureSize_ = QSize(std::max(width(), 0), std::max(height(), 0));
+        bitmap_ = QImage(device(width()), device(height()), QImage::Format_RGB32);
+        bitmap_.setDevicePixelRatio(ratio);
         if (!bitmap_.isNull())
             bitmap_.fill(Qt::white);
         update();
@@ -219,8 +256,23 @@ QImage &TImage::WritableBitmap() {
     return bitmap_;
 }
 
+QSize TImage::PictureSize() const {
+    return bitmap_.isNull() ? QSize(0, 0) : pictureSize_;
+}
+
+qreal TImage::PixelRatio() const {
+    if (fixedRatio_ > 0)
+        return fixedRatio_;
+    return window()->windowHandle() ? devicePixelRatioF() : 1.0;
+}
+
+void TImage::SetPixelRatio(qreal ratio) {
+    fixedRatio_ = ratio > 0 ? ratio : 0;
+}
+
 void TImage::DiscardPicture() {
     hasPicture_ = false;
+    pictureSize_ = QSize(0, 0);
     bitmap_ = QImage();
     update();
 }
@@ -263,8 +315,19 @@ bool TImage::event(QEvent *event) {
 void TImage::paintEvent(QPaintEvent *event) {
     if (bitmap_.isNull())
         return;
+    const qreal ratio = bitmap_.devicePixelRatio();
     QPainter painter(this);
-    painter.drawImage(event->rect().topLeft(), bitmap_, event->rect());
+    const QRect area = event->rect();
+    if (ratio == 1)
+        painter.drawImage(area.topLeft(), bitmap_, area);
+    else
+        painter.drawImage(QRectF(area), bitmap_,
+                          QRectF(area.x() * ratio, area.y() * ratio, area.width() * ratio,
+                                 area.height() * ratio));
+    if (!ratioChangeTold_ && ratio != PixelRatio()) {
+        ratioChangeTold_ = true;
+        QMetaObject::invokeMethod(this, &TImage::PixelRatioChanged, Qt::QueuedConnection);
+    }
 }
 
 } // namespace ziffa

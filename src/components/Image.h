@@ -31,7 +31,9 @@ class TImage;
 
 // The drawing surface of a TImage: draws into the control's kept bitmap. Pen, brush and font
 // settings belong to the bitmap; a new bitmap starts with a black pen, a solid white brush, a
-// black font and the pen at (0, 0).
+// black font and the pen at (0, 0). Coordinates are the control's pixels; on a bitmap of a
+// device pixel ratio above 1 a line is drawn between the same points one device pixel wide, a
+// pixel covers the device pixels of its place, and text is drawn at the device's resolution.
 class TCanvas {
 public:
     TColor PenColor() const { return penColor_; }
@@ -50,6 +52,8 @@ public:
     // (x, y), and leaves the pen at (x, y). A line of length zero draws nothing. Pixels outside
     // the bitmap are dropped; only the visible part of a line costs time.
     void LineTo(int x, int y);
+    // Paints the pixel (x, y) in the pen colour; the pen stays where it is.
+    void PutPixel(int x, int y);
     // Fills the pixels from (left, top) up to, not including, (right, bottom) with the brush
     // colour; nothing when the brush is clear.
     void FillRect(int left, int top, int right, int bottom);
@@ -73,6 +77,12 @@ private:
 // An image control: a widget that shows a kept bitmap. Drawing goes through Canvas(), which
 // creates the bitmap (of the control's current width and height, white) when there is none.
 // The widget repaints itself from the bitmap; a resize keeps the old bitmap as it is.
+//
+// The bitmap has the device pixel ratio of the window that shows the control, so that a picture
+// on a screen scaled by 2 is as sharp as the text around it; a control that no window shows (a
+// picture drawn for a file) draws at ratio 1. When the window's ratio changes (it moves to
+// another screen), the old bitmap is shown scaled and PixelRatioChanged() tells the host that
+// it may draw the picture again.
 class TImage : public QWidget {
     Q_OBJECT
 public:
@@ -86,13 +96,25 @@ public:
     TCanvas &Canvas();
     // Discards the picture: the next Canvas() access creates a fresh bitmap.
     void DiscardPicture();
-    // The kept bitmap (a null image while the picture is empty).
+    // The kept bitmap (a null image while the picture is empty), in device pixels.
     const QImage &Bitmap() const { return bitmap_; }
+    // The size of the picture in the control's pixels: the bitmap's size at ratio 1.
+    QSize PictureSize() const;
+
+    // The device pixel ratio that the next bitmap takes.
+    qreal PixelRatio() const;
+    // Makes every next bitmap take this ratio, whatever window shows the control; 0 goes back
+    // to following the window.
+    void SetPixelRatio(qreal ratio);
 
     TAlign Align() const { return align_; }
     // alClient fills the parent's client area at once and after every resize of the parent,
     // including a parent given later with setParent.
     void SetAlign(TAlign align);
+
+signals:
+    // The window showing the control now has another device pixel ratio than the bitmap.
+    void PixelRatioChanged();
 
 protected:
     // Puts a client-aligned control over its parent's client area now; a hidden parent's
@@ -109,7 +131,10 @@ private:
     void FollowParent();
 
     QImage bitmap_;
+    QSize pictureSize_{0, 0};
     bool hasPicture_ = false;
+    qreal fixedRatio_ = 0;
+    bool ratioChangeTold_ = false;
     TCanvas canvas_;
     TAlign align_ = TAlign::alNone;
     QWidget *watchedParent_ = nullptr;

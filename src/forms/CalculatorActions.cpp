@@ -3,6 +3,7 @@
 // handlers, the settings file's load and save, are in CalculatorSettings.cpp).
 #include "forms/CalculatorWindow.h"
 
+#include "forms/Announce.h"
 #include "forms/ChartWindow.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
@@ -43,14 +44,30 @@ void CalculatorWindow::ButtonCalculateClick() {
     const VariableItems variables = CurrentVariables();
     const long double value = EvaluateExpression(text, errorCode, errorPosition, variables.count,
                                                  variables.values, variables.names, 0);
-    EditResult->setText(FromCp1250(FormatResultValue(value)));
+    // The field changes once, straight to the value or to the error line: a fault shows no
+    // passing value, and the store buttons change their state at most once.
+    const QString previous = EditResult->text();
     if (errorCode > 0) {
-        SetTextColour(*EditResult, PureRed);
-        EditResult->setText(QStringLiteral("BŁĄD: ") + FromCp1250(ErrorMessage(errorCode)));
+        SetResult(PureRed, QStringLiteral("BŁĄD: ") + FromCp1250(ErrorMessage(errorCode)));
         ComboBoxExpression->lineEdit()->setCursorPosition(errorPosition);
+        AnnounceResult(previous);
         return;
     }
+    SetResult(Black, FromCp1250(FormatResultValue(value)));
     AcceptIntoHistory(*ComboBoxExpression);
+    AnnounceResult(previous);
+}
+
+void CalculatorWindow::AnnounceResult(const QString &before) {
+    // A new text in the focused result field is spoken as it comes; anything else is announced.
+    if (EditResult->hasFocus() && EditResult->text() != before)
+        return;
+    ResultAnnouncer->Announce(EditResult->text());
+}
+
+void CalculatorWindow::SetResult(const QColor &colour, const QString &text) {
+    SetTextColour(*EditResult, colour);
+    EditResult->setText(text);
 }
 
 bool CalculatorWindow::ResultShowsError() const {

@@ -1,6 +1,8 @@
 #include "forms/CalculatorWindow.h"
 
+#include "forms/AccessibleWindows.h"
 #include "forms/Anchors.h"
+#include "forms/Announce.h"
 #include "forms/FormLook.h"
 #include "forms/HandlerGuard.h"
 #include "forms/HistoryBox.h"
@@ -58,6 +60,7 @@ CalculatorWindow::CalculatorWindow(QStringList commandLine)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       commandLine_(std::move(commandLine)) {
+    InstallAccessibleWindows();
     // The form definition.
     setObjectName(QStringLiteral("FormZiffa"));
     setWindowTitle(QStringLiteral("Ziffa 3.2"));
@@ -72,6 +75,7 @@ CalculatorWindow::CalculatorWindow(QStringList commandLine)
     ButtonClose->setFocusPolicy(Qt::NoFocus);
     ButtonClose->setAutoDefault(false);
     setTabOrder(ComboBoxExpression, EditResult);
+    ResultAnnouncer = new Announcer(*this);
 
     BindHandler(ButtonCalculate, &QPushButton::clicked, this,
                 &CalculatorWindow::ButtonCalculateClick);
@@ -219,6 +223,7 @@ void CalculatorWindow::FormCreate() {
     setMinimumHeight(clientHeight);
     setMaximumHeight(clientHeight);
     FitCaptions(*this);
+    KeepTextLook(*this);
 }
 
 } // namespace ziffa

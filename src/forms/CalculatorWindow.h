@@ -19,6 +19,7 @@ class QToolButton;
 namespace ziffa {
 
 class Anchors;
+class Announcer;
 
 // The calculator window: a narrow, always-on-top bar with the expression box, the result field,
 // the calculate and copy buttons and a row of flat buttons underneath (reset, information,
@@ -53,6 +54,8 @@ public:
     QToolButton *SpeedButton4; // ">M2"
     QToolButton *SpeedButton5; // "M2>"
     QPushButton *ButtonClose;
+    // Speaks the result or the error line of each calculation through a screen reader.
+    Announcer *ResultAnnouncer;
 
     // ---- The memory slots: result texts, 8-bit Windows-1250, exactly as they were taken.
     std::string MemorySlot1;
@@ -121,7 +124,11 @@ private:
     // F5 and F6: flip the button's down state, then run its click handler.
     void ToggleVariables();
     void ToggleChart();
+    // Shows a value (black) or an error line (pure red) in the result field: the colour first,
+    // so that the change handler judges the new text by it.
     void SetResult(const QColor &colour, const QString &text);
+    // Announces the result field's text after a calculation; before: its text until then.
+    void AnnounceResult(const QString &before);
 
     QStringList commandLine_;
     Anchors *anchors_;

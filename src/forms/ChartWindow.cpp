@@ -2,6 +2,7 @@
 
 #include "components/Graph3d.h"
 #include "components/PictureFile.h"
+#include "forms/AccessibleWindows.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/ChartLook.h"
 #include "forms/FormLook.h"
@@ -20,6 +21,7 @@ namespace ziffa {
 ChartWindow *FormWykres = nullptr;
 
 ChartWindow::ChartWindow() : QWidget(nullptr, Qt::Window) {
+    InstallAccessibleWindows();
     setObjectName(QStringLiteral("FormWykres"));
     setWindowTitle(QStringLiteral("Wykres"));
     setFont(ChartFont());
@@ -64,6 +66,8 @@ void ChartWindow::FormCreate() {
     Graph->SetAlign(TAlign::alClient);
     Graph->update();
     Graph->g3D_cleargraph();
+    // On a screen of another device pixel ratio the picture is drawn again, as after a resize.
+    BindHandler(Graph, &TImage::PixelRatioChanged, this, &ChartWindow::FormResize);
 }
 
 void ChartWindow::FormClose() {

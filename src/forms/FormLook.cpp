@@ -1,8 +1,15 @@
 #include "forms/FormLook.h"
 
+#include "forms/Contrast.h"
+
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QStyle>
@@ -48,27 +55,134 @@ QFont PixelFont(const QString &family, int pixels, bool bold) {
     return font;
 }
 
+namespace {
+
+// The colours a window names for a control, kept on the control.
+constexpr char MeantText[] = "ziffaMeantText";
+constexpr char MeantBackground[] = "ziffaMeantBackground";
+// Set while a control shows colours made legible on a dark palette.
+constexpr char MadeLegible[] = "ziffaMadeLegible";
+
+constexpr double TextContrast = 4.5;
+constexpr double DisabledTextContrast = 3;
+
+const QPalette::ColorRole TextRoles[] = {QPalette::WindowText, QPalette::ButtonText,
+                                         QPalette::Text};
+
+// What the control's text is drawn on, by the palette in force: an edit's base, a push
+// button's face, a flat button's window and the face it shows under the mouse, a label's window.
+QList<QColor> TextBackgrounds(const QWidget &control, const QPalette &own) {
+    if (qobject_cast<const QLineEdit *>(&control) || qobject_cast<const QComboBox *>(&control) ||
+        qobject_cast<const QAbstractScrollArea *>(&control))
+        return {own.color(QPalette::Active, QPalette::Base)};
+    if (qobject_cast<const QPushButton *>(&control))
+        return {own.color(QPalette::Active, QPalette::Button)};
+    // (The theme's, not the parent's palette of the moment, which a palette change may not
+    // have reached yet.)
+    const QWidget *parent = control.parentWidget();
+    const QColor around =
+        (parent ? QApplication::palette(parent) : own).color(QPalette::Active, QPalette::Window);
+    if (qobject_cast<const QToolButton *>(&control))
+        return {around, own.color(QPalette::Active, QPalette::Button)};
+    return {around};
+}
+
+} // namespace
+
 void SetTextColour(QWidget &control, const QColor &colour) {
-    QPalette palette = control.palette();
-    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
-        palette.setColor(QPalette::Active, role, colour);
-        palette.setColor(QPalette::Inactive, role, colour);
-    }
-    control.setPalette(palette);
+    control.setProperty(MeantText, colour);
+    ApplyTextLook(control);
 }
 
 QColor TextColour(const QWidget &control) {
-    return control.palette().color(QPalette::Active, QPalette::Text);
+    const QVariant meant = control.property(MeantText);
+    return meant.isValid() ? meant.value<QColor>()
+                           : control.palette().color(QPalette::Active, QPalette::Text);
+}
+
+void ApplyTextLook(QWidget &control) {
+    const QPalette theme = QApplication::palette(&control);
+    const bool dark = IsDarkPalette(theme);
+    const QVariant meantText = control.property(MeantText);
+    const QVariant meantBackground = control.property(MeantBackground);
+    if (!dark && !meantText.isValid() && !control.property(MadeLegible).toBool())
+        return; // the theme's own colours, untouched
+    QPalette palette = control.palette();
+    QList<QColor> backgrounds;
+    if (meantBackground.isValid()) {
+        // Its own background: the text stays, the background takes the lightness.
+        QColor background = meantBackground.value<QColor>();
+        if (dark)
+            background = Legible(background, {meantText.value<QColor>()}, TextContrast);
+        palette.setColor(QPalette::Window, background);
+        backgrounds = {background};
+    } else {
+        backgrounds = TextBackgrounds(control, theme);
+    }
+    for (const QPalette::ColorRole role : TextRoles) {
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            QColor colour = theme.color(group, role);
+            if (meantText.isValid() && (!dark || meantText.value<QColor>() != Black))
+                colour = meantText.value<QColor>();
+            if (dark && !meantBackground.isValid())
+                colour = Legible(colour, backgrounds, TextContrast);
+            palette.setColor(group, role, colour);
+        }
+        const QColor disabled = theme.color(QPalette::Disabled, role);
+        palette.setColor(QPalette::Disabled, role,
+                         dark ? Legible(disabled, backgrounds, DisabledTextContrast) : disabled);
+    }
+    // Selected text on the selection's colour.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor selected = theme.color(group, QPalette::HighlightedText);
+        palette.setColor(
+            group, QPalette::HighlightedText,
+            dark ? Legible(selected, {theme.color(group, QPalette::Highlight)}, TextContrast)
+                 : selected);
+    }
+    control.setProperty(MadeLegible, dark);
+    control.setPalette(palette);
+}
+
+namespace {
+
+// Gives a window's controls their text colours again when the application's palette changes.
+class TextLookKeeper : public QObject {
+public:
+    explicit TextLookKeeper(QWidget &window) : QObject(&window), window_(window) {
+        window.installEventFilter(this);
+        Apply();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &window_ && event->type() == QEvent::ApplicationPaletteChange)
+            Apply();
+        return false;
+    }
+
+private:
+    void Apply() {
+        ApplyTextLook(window_);
+        for (QWidget *control : window_.findChildren<QWidget *>())
+            if (control->window() == &window_)
+                ApplyTextLook(*control);
+    }
+
+    QWidget &window_;
+};
+
+} // namespace
+
+void KeepTextLook(QWidget &window) {
+    new TextLookKeeper(window);
 }
 
 void StyleCaptionLabel(QLabel &label, QWidget *buddy) {
     label.setFont(PointFont(QStringLiteral("Verdana"), 8));
     label.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label.setAutoFillBackground(true);
-    QPalette palette = label.palette();
-    palette.setColor(QPalette::Window, Gray);
-    palette.setColor(QPalette::WindowText, White);
-    label.setPalette(palette);
+    label.setProperty(MeantBackground, Gray);
+    SetTextColour(label, White);
     label.setBuddy(buddy);
 }
 

@@ -22,9 +22,22 @@ QFont PointFont(const QString &family, int points, bool bold = false);
 // A font by family and character height in pixels.
 QFont PixelFont(const QString &family, int pixels, bool bold = false);
 
-// The text colour of a control: its window, button and editing text roles alike.
+// The text colour of a control as the window means it: its window, button and editing text
+// roles alike. What shows follows the palette in force (ApplyTextLook); TextColour gives the
+// colour meant, black for the plain text of a control.
 void SetTextColour(QWidget &control, const QColor &colour);
 QColor TextColour(const QWidget &control);
+
+// Gives a control the colours of its text for the application's palette. Under a light palette
+// the colours are those the windows name, the theme's own where they name none. Under a dark
+// one every text reaches a contrast of 4.5 (3 when disabled) against what it is drawn on: plain
+// (black) text takes the palette's text colour, and the red, green and grey that the windows
+// name keep their hue at a lightness that reaches it; a control with a background of its own
+// keeps its text colour, its background taking the lightness instead.
+void ApplyTextLook(QWidget &control);
+// ApplyTextLook for a window and every control in it, now and whenever the application's
+// palette changes (a desktop switching to a dark theme).
+void KeepTextLook(QWidget &window);
 
 // A caption label of the windows: "Verdana" 8 pt, white on gray, right-aligned and vertically
 // centred, the given control being its focus target.

@@ -86,6 +86,7 @@ InformationWindow::InformationWindow(QWidget *parent) : QDialog(parent) {
         move(screen->geometry().center() - QPoint(OuterWidth / 2, OuterHeight / 2));
 
     FitCaptions(*this);
+    KeepTextLook(*this);
     Memo1->setFocus();
     FormInformacje = this;
 }

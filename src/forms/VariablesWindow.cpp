@@ -1,5 +1,6 @@
 #include "forms/VariablesWindow.h"
 
+#include "forms/AccessibleWindows.h"
 #include "forms/Bevel.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/FormLook.h"
@@ -60,6 +61,7 @@ int RowTop(int row) {
 VariablesWindow::VariablesWindow()
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint) {
+    InstallAccessibleWindows();
     setObjectName(QStringLiteral("FormVariables"));
     setWindowTitle(QStringLiteral("Zmienne"));
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
@@ -118,6 +120,7 @@ void VariablesWindow::FormCreate() {
     // A tool window of fixed size.
     setFixedSize(ClientWidth, ClientHeight);
     FitCaptions(*this); // the headings, in the fonts that stand in for the design's
+    KeepTextLook(*this);
 }
 
 QLineEdit *VariablesWindow::NameBox(int row) const {

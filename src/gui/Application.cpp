@@ -1,5 +1,6 @@
 #include "gui/Application.h"
 
+#include "forms/AccessibleWindows.h"
 #include "forms/CalculatorWindow.h"
 #include "forms/ChartWindow.h"
 #include "forms/HandlerGuard.h"
@@ -91,6 +92,7 @@ void RunWindows(const WindowedCommand &command) {
         expression.append(QString::fromStdString(*command.expression));
     const SessionEnd sessionEnd(CloseForSessionEnd, SaveForSessionEnd);
     [[maybe_unused]] static const bool savesAtExit = std::atexit(SaveAtExit) == 0;
+    InstallAccessibleWindows();
     CalculatorWindow formZiffa(expression);
     VariablesWindow formVariables;
     ChartWindow formWykres;

@@ -6,11 +6,14 @@ Everything runs on a private D-Bus session (dbus-run-session) and a private X di
 runs side by side never meet. Every wait has a time limit; nothing sleeps blindly."""
 
 import os
+import pty
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import tty
 
 import gi
 
@@ -85,6 +88,7 @@ class Desktop:
 
     def __init__(self, width=1280, height=1024):
         self.folder = tempfile.mkdtemp(prefix="ziffa-x-")
+        self.size = (width, height)
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
@@ -175,6 +179,14 @@ def active_window_name():
         return ""
 
 
+def client_area(window):
+    """A window's rectangle without its frame: (left, top, width, height)."""
+    fields = dict(line.split(":", 1) for line in run("xwininfo", "-id", str(window)).splitlines()
+                  if ":" in line)
+    return tuple(int(fields[name]) for name in ("  Absolute upper-left X", "  Absolute upper-left Y",
+                                                "  Width", "  Height"))
+
+
 def frame_of(window):
     """The outer rectangle of a window, frame included: (left, top, width, height)."""
     info = run("xwininfo", "-id", str(window))
@@ -210,6 +222,39 @@ def mean_brightness(window):
 def unique_colours_in_column(png, x, top, height):
     return int(run("convert", png, "-crop", f"1x{height}+{x}+{top}", "+repage", "-format", "%k",
                    "info:"))
+
+
+def pixels(png, x, y, width, height):
+    """The pixels of a rectangle of a picture, row by row, as (red, green, blue) tuples."""
+    data = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                           "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
+def luminance(rgb):
+    """The relative luminance of a colour as the rules for text contrast define it."""
+    def linear(c):
+        c /= 255
+        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (linear(c) for c in rgb)
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def contrast(a, b):
+    la, lb = sorted((luminance(a), luminance(b)))
+    return (lb + 0.05) / (la + 0.05)
+
+
+def text_contrast(png, box, least=3):
+    """The contrast of the text in a box of a screenshot with what it is drawn on: the box's
+    commonest colour is the background, the text the colour of at least `least` pixels that
+    stands out from it most (the glyphs' full colour, past their smoothed edges)."""
+    counts = {}
+    for colour in pixels(png, *box):
+        counts[colour] = counts.get(colour, 0) + 1
+    background = max(counts, key=counts.get)
+    return max([contrast(colour, background) for colour, n in counts.items() if n >= least],
+               default=1.0)
 
 
 # ---- AT-SPI: the program as a screen reader reads it.
@@ -342,9 +387,15 @@ class Ziffa:
         return wait_for(f"the window {caption!r}", lambda: self.window(caption))
 
     def row(self, chart=False):
-        """The calculation row (or the chart row) of the calculator window."""
-        panels = [c for c in children(self.calculator) if c.getRole() == pyatspi.ROLE_FILLER]
-        return panels[1 if chart else 0]
+        """The calculation row (or the chart row) of the calculator window, known by its button;
+        a hidden row is not in the tree."""
+        button = "Rysuj" if chart else "Oblicz"
+        for panel in children(self.calculator):
+            if panel.getRole() == pyatspi.ROLE_FILLER and any(
+                    c.getRole() == pyatspi.ROLE_PUSH_BUTTON and c.name == button
+                    for c in children(panel)):
+                return panel
+        raise Failure(f"no row with {button!r} in the calculator window")
 
     def box(self, chart=False):
         """The edit part of the expression box (or of the function box)."""
@@ -409,6 +460,71 @@ class Ziffa:
     def settings_text(self):
         with open(self.settings, encoding="cp1250") as file:
             return file.read()
+
+
+class ScreenReader:
+    """Orca on the suite's session, as a blind user runs it. What it says is read from its debug
+    output, one "SPEECH OUTPUT: '...'" line an utterance, whether or not a speech server makes it
+    heard. That output goes to a terminal, where each line comes at once (a file would get it in
+    blocks). Orca's settings live in a folder of the run: a fresh folder starts it with its
+    defaults and no questions."""
+
+    def __init__(self, folder, patience=90.0):
+        home = os.path.join(folder, "orca-home")
+        prefs = os.path.join(home, "prefs")
+        os.makedirs(prefs)
+        self.spoken = []
+        self.master, self._slave = pty.openpty()
+        tty.setraw(self._slave)
+        self.log = open(os.path.join(folder, "orca.log"), "wb")
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                   XDG_DATA_HOME=os.path.join(home, "data"),
+                   XDG_CACHE_HOME=os.path.join(home, "cache"), LANG="C.UTF-8", LC_ALL="C.UTF-8")
+        self.process = subprocess.Popen(
+            ["orca", "--user-prefs", prefs, "--debug-file", os.ttyname(self._slave)], env=env,
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+        threading.Thread(target=self._read, daemon=True).start()
+        wait_for("Orca to speak", lambda: self.spoken, patience)
+
+    def _read(self):
+        pending = b""
+        while True:
+            try:
+                data = os.read(self.master, 65536)
+            except OSError:
+                return
+            if not data:
+                return
+            self.log.write(data)
+            pending += data
+            *lines, pending = pending.split(b"\n")
+            for line in lines:
+                text = line.decode("utf-8", "replace")
+                if "SPEECH OUTPUT: '" in text:
+                    self.spoken.append(text.split("SPEECH OUTPUT: '", 1)[1].rsplit("'", 1)[0])
+
+    def mark(self):
+        """A point in what Orca said, for said_since."""
+        return len(self.spoken)
+
+    def wait_said(self, text, since):
+        """Waits until Orca, after the mark, says something that holds this text."""
+        try:
+            wait_for(f"Orca to say {text!r}",
+                     lambda: any(text in line for line in self.spoken[since:]))
+        except Failure:
+            raise Failure(f"Orca did not say {text!r}; it said {self.spoken[since:]!r}")
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        os.close(self._slave)
+        os.close(self.master)
+        self.log.close()
 
 
 def read_ini(text):

@@ -9,6 +9,12 @@ session  an ordinary session: calculate, an error with the caret, the memory by 
 history  the history lists open on the entry of the box's text; Up and Down step from it
 chart    --chart: the three windows side by side, F6 keeps the typing, the focus coming back
          selects the box's text, the picture after a refused function, Ctrl+S in Polish
+dark     under a dark desktop theme (KDE's Breeze Dark colours, read by Qt's own KDE theme)
+         every text of every window, in its normal, disabled and error states, stands out
+         from what it is drawn on by 4.5:1 (3:1 disabled), measured on screenshots
+scale2   at a scale factor of 2 the chart's lines are one device pixel wide
+orca     Orca speaks the result after Enter and the error line after a fault, also with the
+         focus in the result field; the windows are frames; no unseen control in the tree
 
 ZIFFA_DESKTOP_SHOTS=FOLDER keeps screenshots of the moments worth looking at."""
 
@@ -416,7 +422,183 @@ def chart(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
-SCENARIOS = {"session": session, "history": history, "chart": chart}
+# ---- A dark desktop theme: KDE's Breeze Dark colours, which Qt's own KDE theme reads.
+
+BREEZE_DARK = "".join(f"[Colors:{group}]\nBackgroundNormal={background}\nForegroundNormal=252,252,252\n"
+                      for group, background in (("Window", "42,46,50"), ("View", "27,30,32"),
+                                                ("Button", "49,54,59"), ("Selection", "61,174,233")))
+# Glyphs without smoothed edges, so that their pixels have the text's own colour, which is what
+# the contrast rule measures.
+SHARP_GLYPHS = ('<?xml version="1.0"?><fontconfig><match target="font"><edit name="antialias" '
+                'mode="assign"><bool>false</bool></edit></match></fontconfig>')
+
+
+def illegible_texts(desktop, window):
+    """The texts of a window, from a screenshot, that stand out from what they are drawn on by
+    less than 4.5:1 (3:1 disabled); a control's frame lies within 3 pixels of its edges."""
+    png = os.path.join(tempfile.mkdtemp(), "window.png")
+    desktop.screenshot(png)
+    x, y, width, height = extents(window)
+    check(harness.luminance(harness.pixels(png, x + 1, y + height - 2, 1, 1)[0]) < 0.1,
+          "the window is not dark")
+    poor = []
+    for control in harness.descendants(window):
+        role = control.getRole()
+        if role not in (pyatspi.ROLE_LABEL, pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX,
+                        pyatspi.ROLE_TEXT) or not harness.showing(control):
+            continue
+        shown = text_of(control) if role == pyatspi.ROLE_TEXT else control.name
+        x, y, width, height = extents(control)
+        inset = 0 if role == pyatspi.ROLE_LABEL else 3
+        ratio = harness.text_contrast(png, (x + inset, y + inset, width - 2 * inset,
+                                            height - 2 * inset))
+        need = 4.5 if pyatspi.STATE_ENABLED in states(control) else 3.0
+        if shown.strip() and ratio < need:
+            poor.append((shown[:30], round(ratio, 2), need))
+    return poor
+
+
+def dark(run):
+    config = os.path.join(run.folder, "config")
+    os.makedirs(os.path.join(config, "fontconfig"))
+    for name, text in (("kdeglobals", BREEZE_DARK), ("fontconfig/fonts.conf", SHARP_GLYPHS)):
+        with open(os.path.join(config, name), "w") as file:
+            file.write(text)
+    theme = {"XDG_CONFIG_HOME": config, "XDG_CURRENT_DESKTOP": "KDE", "KDE_FULL_SESSION": "true",
+             "KDE_SESSION_VERSION": "5"}
+    ziffa = run.start([], "[Variables]\nShowWindow=1\nVariable01=a\nValue01=3\n", theme)
+    variables = ziffa.shown_window("Zmienne")
+    ziffa.activate()
+
+    def legible(*windows):
+        for window in windows:
+            poor = illegible_texts(run.desktop, window)
+            check(not poor, f"texts that don't stand out: {poor}")
+
+    with run.point("at the start: the memory buttons disabled, the variables window"):
+        legible(ziffa.calculator, variables)
+
+    with run.point("a value, the memory buttons enabled"):
+        type_text("6*7")
+        key("Return")
+        ziffa.wait_result("42")
+        chord("ctrl", "shift", "1")
+        wait_for("M1> enabled", lambda: pyatspi.STATE_ENABLED in states(ziffa.button("M1>")))
+        legible(ziffa.calculator)
+
+    with run.point("the error line"):
+        type_text("(2+3")
+        key("Return")
+        ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
+        shot(run.desktop, "dark")
+        legible(ziffa.calculator)
+
+    with run.point("the help window, and exit"):
+        key("F1")
+        help_window = ziffa.shown_window("Ziffa - Informacje")
+        wait_active(help_window)
+        legible(help_window)
+        key("Tab", "Return")
+        wait_for("the help window to close", lambda: ziffa.window("Ziffa - Informacje") is None)
+        ziffa.activate()
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
+# ---- A screen scaled by 2.
+
+def thin_share(png, box):
+    """The share of the lit pixels of a box on a line one pixel wide (a run of one pixel across
+    or up and down). A picture drawn at half the resolution and doubled has none."""
+    width, height = box[2], box[3]
+    colours = harness.pixels(png, *box)
+    lit = [[max(p) > 40 for p in colours[y * width:(y + 1) * width]] for y in range(height)]
+
+    def runs(line):  # the length of the run of equal values that each place is in
+        lengths, start = [], 0
+        for i in range(1, len(line) + 1):
+            if i == len(line) or line[i] != line[start]:
+                lengths += [i - start] * (i - start)
+                start = i
+        return lengths
+    across = [runs(row) for row in lit]
+    down = [runs(column) for column in zip(*lit)]
+    shares = [min(across[y][x], down[x][y]) == 1
+              for y in range(height) for x in range(width) if lit[y][x]]
+    return sum(shares) / len(shares) if shares else 0.0
+
+
+def scale2(run):
+    ziffa = run.start(["--chart"], environment={"QT_SCALE_FACTOR": "2"})
+    key("F6")
+    ziffa.shown_window("Wykres")
+    type_text("sin(x)*cos(y)")
+    key("Return")
+    chart_window = x_window("Wykres")
+    png = os.path.join(run.folder, "scaled.png")
+
+    def thin():
+        # The middle of the chart window's client area, as much of it as the screen shows.
+        x, y, width, height = harness.client_area(chart_window)
+        left, top = x + width // 4, y + height // 4
+        right = min(left + width // 2, run.desktop.size[0])
+        bottom = min(top + height // 2, run.desktop.size[1])
+        run.desktop.screenshot(png)
+        return thin_share(png, (left, top, right - left, bottom - top)) > 0.5
+
+    with run.point("the chart's lines one device pixel wide, and exit"):
+        wait_for("thin lines on the chart", thin)
+        shot(run.desktop, "scale2")
+        ziffa.activate()
+        key("F6")
+        wait_for("the calculation row", lambda: harness.showing(ziffa.row()))
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
+# ---- A blind user with Orca.
+
+def orca(run):
+    reader = harness.ScreenReader(run.folder)
+    run.closing.append(reader.close)
+    ziffa = run.start()
+    wait_for("Orca at the expression box", lambda: any(
+        "Wyrażenie" in line for line in reader.spoken))
+
+    with run.point("the windows are frames named by their captions, with no unseen control"):
+        check(ziffa.calculator.getRole() == pyatspi.ROLE_FRAME, "the calculator is no frame")
+        buttons = [a.name for a in harness.descendants(ziffa.calculator)
+                   if a.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        check("Zamknij" not in buttons, f"the unseen Zamknij is in the tree: {buttons}")
+
+    with run.point("the result is spoken after Enter"):
+        type_text("2*pi")
+        since = reader.mark()
+        key("Return")
+        ziffa.wait_result("6.28318530717959")
+        reader.wait_said("6.28318530717959", since)
+
+    with run.point("the error line is spoken after a fault"):
+        type_text("(2+3")
+        since = reader.mark()
+        key("Return")
+        ziffa.wait_result("BŁĄD: Brak zamknięcia nawiasu")
+        reader.wait_said("BŁĄD: Brak zamknięcia nawiasu", since)
+
+    with run.point("with the focus in the result field, the same error is spoken again"):
+        chord("alt", "n")
+        wait_for("the focus in the result field", lambda: ziffa.focused(ziffa.result()))
+        since = reader.mark()
+        key("Return")
+        reader.wait_said("BŁĄD: Brak zamknięcia nawiasu", since)
+
+    with run.point("exit"):
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")
+
+
+SCENARIOS = {"session": session, "history": history, "chart": chart, "dark": dark,
+             "scale2": scale2, "orca": orca}
 
 
 class Run:
@@ -427,6 +609,7 @@ class Run:
         self.folder = tempfile.mkdtemp(prefix="ziffa-desktop-run-")
         self.desktop = harness.Desktop()
         self.started = []
+        self.closing = []  # what else the scenario started, to end before the desktop
         self.passed = []
         self.failed = []
 
@@ -444,16 +627,18 @@ class Run:
             self.desktop.screenshot(picture)
             print(f"  FAILED  {name}: {failure} (the screen: {picture})", flush=True)
 
-    def start(self, arguments=(), settings_text=None):
+    def start(self, arguments=(), settings_text=None, environment=None):
         ziffa = Ziffa.__new__(Ziffa)
         self.started.append(ziffa)
-        ziffa.__init__(self.binary, self.folder, arguments, settings_text)
+        ziffa.__init__(self.binary, self.folder, arguments, settings_text, environment)
         return ziffa
 
     def close(self):
         for ziffa in self.started:
             if hasattr(ziffa, "process"):
                 ziffa.kill()
+        for close in self.closing:
+            close()
         self.desktop.close()
 
 
