@@ -4,6 +4,7 @@
 #include "forms/ChartWindow.h"
 #include "forms/HandlerGuard.h"
 #include "forms/VariablesWindow.h"
+#include "gui/Platform.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -63,6 +64,7 @@ void RunWindows(QStringList commandLine) {
 }
 
 int RunApplication(int &argc, char **argv) {
+    ChoosePlatform(argc, argv); // X11 through Xwayland in a Wayland session, unless chosen
     ZiffaApplication application(argc, argv);
     // The name under which the desktop lists the running program; the window says "Ziffa 3.2".
     QCoreApplication::setApplicationName(QStringLiteral("Ziffa 3.1"));
