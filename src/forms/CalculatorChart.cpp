@@ -8,6 +8,7 @@
 #include "forms/ChartWindow.h"
 #include "forms/History.h"
 #include "forms/HistoryBox.h"
+#include "forms/KeptActivation.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
@@ -34,9 +35,12 @@ void CalculatorWindow::SetChartMode(bool on) {
     PanelOblicz->setVisible(!on);
     if (on) {
         // The chart window shows without taking the activation (a window flag), so the typing
-        // goes on here, in the function box.
-        if (FormWykres)
+        // goes on here, in the function box; where the compositor gives it the activation all
+        // the same, it is asked back.
+        if (FormWykres) {
             FormWykres->show();
+            KeepActivationFrom(*FormWykres, [this] { ActivateWithFocus(); });
+        }
         FocusWholeText(*ComboBoxFun);
     } else {
         if (FormWykres)

@@ -22,6 +22,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import compositor  # noqa: E402
 import harness  # noqa: E402
 from harness import (CALCULATOR, Failure, Ziffa, caret_and_selection, check, chord, click,  # noqa: E402
                      click_on, extents, find, frame_of, key, overlap, read_ini, states, text_of,
@@ -414,7 +415,8 @@ def chart(run):
         check(ziffa.wait_end() == 0, "the exit status is 0")
 
 
-SCENARIOS = {"session": session, "history": history, "chart": chart}
+SCENARIOS = {"session": session, "history": history, "chart": chart,
+             "wayland": compositor.wayland}
 
 
 class Run:
@@ -442,10 +444,10 @@ class Run:
             self.desktop.screenshot(picture)
             print(f"  FAILED  {name}: {failure} (the screen: {picture})", flush=True)
 
-    def start(self, arguments=(), settings_text=None):
+    def start(self, arguments=(), settings_text=None, **options):
         ziffa = Ziffa.__new__(Ziffa)
         self.started.append(ziffa)
-        ziffa.__init__(self.binary, self.folder, arguments, settings_text)
+        ziffa.__init__(self.binary, self.folder, arguments, settings_text, **options)
         return ziffa
 
     def close(self):
