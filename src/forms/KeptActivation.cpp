@@ -55,8 +55,12 @@ bool PlatformActivatesShownWindows(QStringView platformName) {
     return platformName.startsWith(QLatin1String("wayland"));
 }
 
+bool ShownWindowsActivated() {
+    return PlatformActivatesShownWindows(QGuiApplication::platformName());
+}
+
 void KeepActivationFrom(QWidget &shown, std::function<void()> giveBack) {
-    if (PlatformActivatesShownWindows(QGuiApplication::platformName()))
+    if (ShownWindowsActivated())
         new ActivationWatch(shown, std::move(giveBack));
 }
 

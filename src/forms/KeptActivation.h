@@ -14,6 +14,9 @@ namespace ziffa {
 
 // Whether a platform activates every window it shows: Wayland's compositors do.
 bool PlatformActivatesShownWindows(QStringView platformName);
+// The same of the platform this program runs on. There a window just shown is activated by the
+// window system; a request of the program's own would only come late and undo a later one.
+bool ShownWindowsActivated();
 
 // On such a platform, calls giveBack when the window, just shown, becomes the focus window. The
 // watch ends there, at the first other focus window, when the window is hidden, or after a few

@@ -144,6 +144,10 @@ def through_xwayland(run, mutter, environment):
         with mutter.xwayland():
             frame = harness.frame_of(calculator)
         check(frame[:2] == PLACES["Calculator"], f"the calculator's frame at {frame}")
+        type_text("2*pi")
+        key("Return")
+        ziffa.wait_result("6.28318530717959")
+        shot(run.desktop, "wayland-xwayland")
 
     with run.point("Xwayland: F6 keeps the typing, the calculator above the chart window"):
         key("F6")
@@ -157,7 +161,6 @@ def through_xwayland(run, mutter, environment):
                 time.sleep(0.05)
         type_text("x*y")
         ziffa.wait_text(lambda: ziffa.box(chart=True), "x*y", "the function box")
-        shot(run.desktop, "wayland-xwayland")
 
     with run.point("Xwayland: Escape closes, the places written as they are"):
         key("F6")
@@ -217,3 +220,33 @@ def natively(run, mutter, environment):
         check_places_kept(ziffa)
         entries = read_ini(ziffa.settings_text())["CalculatorEntries"]
         check(entries.get("0") == "6*7", f"the history: {entries}")
+
+
+def scaled(run):
+    """A file written at scale 1 on a larger screen, read at scale factor 2: a window that would
+    open off the screen is pulled back onto it, one within reach stays where the file says."""
+    settings = ("[Calculator]\nLeft=2000\nTop=1000\n"
+                "[Variables]\nLeft=100\nTop=100\nShowWindow=1\n")
+    ziffa = run.start([], settings, environment={"QT_SCALE_FACTOR": "2"}, wait_active=False)
+    screen = [int(v) for v in harness.run("xdotool", "getdisplaygeometry").split()]
+
+    with run.point("scale 2: a place off the screen pulled back just onto it"):
+        left, top, width, height = harness.frame_of(harness.x_window(CALCULATOR))
+        right_gap, bottom_gap = screen[0] - (left + width), screen[1] - (top + height)
+        # Placed before it is framed, by a frame the program can only estimate: a frame's width
+        # (a title bar's height, at this scale) from the edges at most.
+        check(0 <= right_gap <= 40 and 0 <= bottom_gap <= 80,
+              f"the calculator's frame {(left, top, width, height)} on a screen of {screen}")
+        shot(run.desktop, "scaled")
+
+    with run.point("scale 2: a place within reach kept"):
+        frame = harness.frame_of(harness.x_window("Zmienne"))
+        check(frame[:2] == (200, 200), f"the variables window's frame at {frame}")
+
+    with run.point("scale 2: usable and closed with Escape"):
+        ziffa.activate()
+        type_text("2+2")
+        key("Return")
+        ziffa.wait_result("4")
+        key("Escape")
+        check(ziffa.wait_end() == 0, "the exit status is 0")

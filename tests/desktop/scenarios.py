@@ -9,6 +9,9 @@ session  an ordinary session: calculate, an error with the caret, the memory by 
 history  the history lists open on the entry of the box's text; Up and Down step from it
 chart    --chart: the three windows side by side, F6 keeps the typing, the focus coming back
          selects the box's text, the picture after a refused function, Ctrl+S in Polish
+wayland  in a nested mutter (Wayland, with Xwayland): X11 by default, on top, where the file says,
+         the typing kept after F6; natively on Wayland still usable, the file's places kept
+scaled   at scale factor 2: a place off the screen pulled back, one within reach kept
 
 ZIFFA_DESKTOP_SHOTS=FOLDER keeps screenshots of the moments worth looking at."""
 
@@ -416,7 +419,7 @@ def chart(run):
 
 
 SCENARIOS = {"session": session, "history": history, "chart": chart,
-             "wayland": compositor.wayland}
+             "wayland": compositor.wayland, "scaled": compositor.scaled}
 
 
 class Run:
