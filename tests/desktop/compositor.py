@@ -11,7 +11,7 @@ import subprocess
 import time
 
 import harness
-from harness import CALCULATOR, Failure, check, key, read_ini, states, text_of, type_text, wait_for
+from harness import CALCULATOR, Failure, check, key, read_ini, states, type_text, wait_for
 
 import pyatspi
 
@@ -22,27 +22,23 @@ class NestedMutter:
     gives the command it starts."""
 
     def __init__(self, folder):
-        self.folder = folder
         told = os.path.join(folder, "mutter.env")
         env = dict(os.environ, MUTTER_DEBUG_DUMMY_MODE_SPECS="1024x768")
         env.pop("WAYLAND_DISPLAY", None)
         self.log = open(os.path.join(folder, "mutter.log"), "w")
         self.process = subprocess.Popen(
             ["mutter", "--nested", "--wayland", f"--wayland-display=ziffa-{os.getpid()}", "--",
-             "sh", "-c", 'env -0 > "$1.part" && mv "$1.part" "$1" && exec sleep 3600', "sh",
+             "sh", "-c", 'env -0 > "$1.part" && mv "$1.part" "$1" && exec sleep infinity', "sh",
              told],
             env=env, stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
-        wait_for("mutter to start its session", lambda: self._alive() and os.path.exists(told))
+        wait_for("mutter to start its session", lambda: check(self.process.poll() is None,
+                 "mutter ended") or os.path.exists(told))
         with open(told) as file:
             given = dict(item.split("=", 1) for item in file.read().split("\0") if "=" in item)
         self.client = {name: given.get(name) for name in ("WAYLAND_DISPLAY", "DISPLAY",
                                                           "XAUTHORITY")}
         wait_for("mutter to manage Xwayland", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in
                  self.x11("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
-
-    def _alive(self):
-        check(self.process.poll() is None, "mutter ended: " + open(self.log.name).read()[-2000:])
-        return True
 
     @contextlib.contextmanager
     def xwayland(self):
@@ -65,12 +61,15 @@ class NestedMutter:
             return subprocess.run(command, capture_output=True, text=True).stdout
 
     def close(self):
+        """mutter first, which ends Xwayland and its lock files; then what is left of its group."""
+        self.process.terminate()
         try:
-            os.killpg(self.process.pid, signal.SIGTERM)
             self.process.wait(timeout=10)
-        except (ProcessLookupError, subprocess.TimeoutExpired):
-            os.killpg(self.process.pid, signal.SIGKILL)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
             self.process.wait()
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(self.process.pid, signal.SIGKILL)
         self.log.close()
 
 
@@ -203,9 +202,9 @@ def natively(run, mutter, environment):
             key("F6")
             ziffa.shown_window("Wykres")
             # mutter activates the window it maps; the calculator asks the activation back.
-            wait_for("the activation back with the calculator", lambda: activations.names[
-                activations.names.index("Wykres"):].count(CALCULATOR) if "Wykres" in
-                activations.names else False)
+            names = activations.names
+            wait_for("the activation back with the calculator", lambda: "Wykres" in names and
+                     CALCULATOR in names[names.index("Wykres"):])
         finally:
             activations.close()
         type_text("x*y")

@@ -23,7 +23,6 @@ TEST(ReachablePlace, MovesAWindowOnlyWhereItsTitleBarIsOutOfReach) {
         QPoint expected;
     } rows[] = {
         {"on the first screen", {100, 100, 400, 100}, {100, 100}},
-        {"across both screens", {1100, 50, 400, 100}, {1100, 50}},
         {"mostly off the right edge, 50 pixels of title bar shown",
          {3150, 500, 400, 100},
          {3150, 500}},
@@ -45,13 +44,6 @@ TEST(ReachablePlace, MovesAWindowOnlyWhereItsTitleBarIsOutOfReach) {
     for (const auto &row : rows)
         EXPECT_EQ(ReachablePlace(row.frame, 20, TwoScreens), row.expected) << row.what;
     EXPECT_EQ(ReachablePlace({5000, 5000, 10, 10}, 20, {}), QPoint(5000, 5000)) << "no screens";
-}
-
-TEST(ReachablePlace, WaylandTellsNoPlaces) {
-    for (const char *platform : {"wayland", "wayland-egl"})
-        EXPECT_FALSE(PlatformKnowsPlaces(QString::fromLatin1(platform))) << platform;
-    for (const char *platform : {"xcb", "windows", "offscreen"})
-        EXPECT_TRUE(PlatformKnowsPlaces(QString::fromLatin1(platform))) << platform;
 }
 
 class WindowPlaceTest : public WindowsTest {
