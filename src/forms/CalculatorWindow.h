@@ -126,7 +126,7 @@ private:
 
     QStringList commandLine_;
     Anchors *anchors_;
-    void DrawFunction(QObject *sender, const std::string &text);
+    void DrawFunction(const std::string &text);
 
     bool chartDrawing_ = false;
     std::string lastDrawn_; // the function on the chart, in the chart mode that draws

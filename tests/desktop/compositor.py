@@ -87,6 +87,19 @@ class Activations:
         except Exception:
             pass  # gone already
 
+    def wait(self, *names):
+        """Waits until these windows have become active one after the other, from now on."""
+        since = len(self.names)
+
+        def came():
+            heard = self.names[since:]
+            for name in names:
+                if name not in heard:
+                    return False
+                heard = heard[heard.index(name) + 1:]
+            return True
+        return lambda: wait_for(" then ".join(names) + " activated", came)
+
     def close(self):
         pyatspi.Registry.deregisterEventListener(self._heard, "window:activate")
 
@@ -172,7 +185,9 @@ def through_xwayland(run, mutter, environment):
 
 
 def natively(run, mutter, environment):
+    activations = Activations()
     try:
+        started = activations.wait(CALCULATOR)
         ziffa = run.start(["--chart"], SETTINGS, environment=environment, wait_active=False)
     except Failure:
         log = open(os.path.join(run.folder, "ziffa.log"), errors="replace").read()
@@ -180,9 +195,15 @@ def natively(run, mutter, environment):
             print("  skipped native Wayland: Qt's wayland plugin (qt6-wayland) is missing")
             return
         raise
+    try:
+        natively_usable(run, mutter, ziffa, activations, started)
+    finally:
+        activations.close()
 
+
+def natively_usable(run, mutter, ziffa, activations, started):
     with run.point("native Wayland: no X11 client, typing and Enter calculate"):
-        wait_active(ziffa.calculator)
+        started()
         check(mutter.x11("xdotool", "search", "--name", f"^{CALCULATOR}$").strip() == "",
               "the calculator window is an X11 client")
         type_text("6*7")
@@ -190,23 +211,19 @@ def natively(run, mutter, environment):
         ziffa.wait_result("42")
 
     with run.point("native Wayland: F5 shows the variables window, Escape comes back"):
+        shown = activations.wait("Zmienne")
         key("F5")
-        wait_active(ziffa.shown_window("Zmienne"))
+        shown()
+        back = activations.wait(CALCULATOR)
         key("Escape")
-        wait_active(ziffa.calculator)
+        back()
         ziffa.wait_selected_whole()
 
     with run.point("native Wayland: after F6 the typing goes to the function box"):
-        activations = Activations()
-        try:
-            key("F6")
-            ziffa.shown_window("Wykres")
-            # mutter activates the window it maps; the calculator asks the activation back.
-            names = activations.names
-            wait_for("the activation back with the calculator", lambda: "Wykres" in names and
-                     CALCULATOR in names[names.index("Wykres"):])
-        finally:
-            activations.close()
+        # mutter activates the window it maps; the calculator asks the activation back.
+        kept = activations.wait("Wykres", CALCULATOR)
+        key("F6")
+        kept()
         type_text("x*y")
         ziffa.wait_text(lambda: ziffa.box(chart=True), "x*y", "the function box")
         shot(run.desktop, "wayland-native")
