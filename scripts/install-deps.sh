@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick x11-utils strace
   qt6-translations-l10n
   openbox xdotool xclip dbus at-spi2-core python3-pyatspi orca
+  mutter xwayland qt6-wayland
   locales
   desktop-file-utils appstream
   dpkg-dev debhelper lintian fakeroot build-essential

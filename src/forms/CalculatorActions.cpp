@@ -9,6 +9,7 @@
 #include "forms/HandlerGuard.h"
 #include "forms/HistoryBox.h"
 #include "forms/InformationWindow.h"
+#include "forms/KeptActivation.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
 #include "interpreter/ExpressionText.h"
@@ -231,7 +232,7 @@ void CalculatorWindow::ShowVariablesWindow(bool down) {
         FormVariables->raise();
         // Shown by the user (F5, the button), it takes the typing, as a shown window does; at
         // start the calculator window takes it afterwards.
-        if (!loadingSettings_)
+        if (!loadingSettings_ && !ShownWindowsActivated())
             FormVariables->activateWindow();
     } else {
         FormVariables->hide();

@@ -7,6 +7,7 @@
 #include "forms/ChartLook.h"
 #include "forms/ChartWindow.h"
 #include "forms/HistoryBox.h"
+#include "forms/KeptActivation.h"
 #include "forms/Reporter.h"
 #include "forms/TextConvert.h"
 #include "forms/VariablesWindow.h"
@@ -33,9 +34,13 @@ void CalculatorWindow::SetChartMode(bool on) {
     PanelOblicz->setVisible(!on);
     if (on) {
         // The chart window shows without taking the activation (a window flag), so the typing
-        // goes on here, in the function box.
-        if (FormWykres)
+        // goes on here, in the function box; where the compositor gives it the activation all
+        // the same, it is asked back.
+        if (FormWykres) {
             FormWykres->show();
+            // (Only the activation: the typing may have begun, the text is selected already.)
+            KeepActivationFrom(*FormWykres, [this] { activateWindow(); });
+        }
         FocusWholeText(*ComboBoxFun);
     } else {
         if (FormWykres)
@@ -55,6 +60,14 @@ void CalculatorWindow::SpeedButton8Click() {
 void CalculatorWindow::ButtonDrawClick(QObject *sender) {
     if (!ChartGateOpen())
         return;
+    if (!sender && chartDrawing_) {
+        // The timer's re-run after a resize (the first one comes as the chart window is shown):
+        // the picture shown follows the window's new size. The box, where the typing may have
+        // begun, is left as it is.
+        if (FormWykres && !lastDrawn_.empty())
+            FormWykres->Graph->g3D_drawfromfunction(lastDrawn_);
+        return;
+    }
     QLineEdit &edit = *ComboBoxFun->lineEdit();
     const int selectionStart =
         edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
@@ -75,7 +88,7 @@ void CalculatorWindow::ButtonDrawClick(QObject *sender) {
     }
 
     if (chartDrawing_) {
-        DrawFunction(sender, text);
+        DrawFunction(text);
         return;
     }
 
@@ -104,19 +117,12 @@ void CalculatorWindow::EnableChartDrawing() {
     }
 }
 
-void CalculatorWindow::DrawFunction(QObject *sender, const std::string &text) {
+void CalculatorWindow::DrawFunction(const std::string &text) {
     if (!FormWykres)
         return;
     TGraph3D &graph = *FormWykres->Graph;
     // The function is checked as the graph reads it, with its own variables x and y.
     if (const int refused = graph.CheckFunction(text)) {
-        if (!sender) {
-            // The timer's re-run after a resize: the picture follows the window's new size
-            // with the function it showed.
-            if (!lastDrawn_.empty())
-                graph.g3D_drawfromfunction(lastDrawn_);
-            return;
-        }
         Reporter().ShowWarning(this, QStringLiteral("Ziffa - Wykresy"),
                                FromCp1250(ErrorMessage(refused)));
         ComboBoxFun->lineEdit()->setCursorPosition(graph.g3D_errorposition());

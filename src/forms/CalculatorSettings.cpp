@@ -117,8 +117,8 @@ void LoadChartWindow(const CalculatorWindow &form, const IniStore &store, bool &
     const int state = ReadSettingInteger(store, SettingKey::ChartWindowsState, inputs);
     if (!FormWykres)
         return;
+    SizeClientArea(*FormWykres, width, height); // first: the size decides what is in reach
     PlaceWindow(*FormWykres, left, top);
-    SizeClientArea(*FormWykres, width, height);
     SetWindowStateOf(*FormWykres, WindowShowStateFromSetting(state));
     // A hidden window hears of its new size only when it is shown. The graph, which fills the
     // window, takes the size now and is cleared to it, as the window's resize would have it.
@@ -148,14 +148,22 @@ std::vector<std::string> HistoryItems(const QComboBox &box) {
     return items;
 }
 
-void SaveWindows(const CalculatorWindow &form, IniStore &store) {
+// A place that the window system doesn't tell (placesKnown false) is not written: the file keeps
+// the one it had.
+void SavePlace(IniStore &store, SettingKey left, SettingKey top, const QWidget &window,
+               bool placesKnown) {
+    if (!placesKnown)
+        return;
+    WriteSettingInteger(store, left, window.x());
+    WriteSettingInteger(store, top, window.y());
+}
+
+void SaveWindows(const CalculatorWindow &form, IniStore &store, bool placesKnown) {
     WriteSettingInteger(store, SettingKey::CalculatorWidth, form.width());
-    WriteSettingInteger(store, SettingKey::CalculatorLeft, form.x());
-    WriteSettingInteger(store, SettingKey::CalculatorTop, form.y());
-    if (FormVariables) {
-        WriteSettingInteger(store, SettingKey::VariablesLeft, FormVariables->x());
-        WriteSettingInteger(store, SettingKey::VariablesTop, FormVariables->y());
-    }
+    SavePlace(store, SettingKey::CalculatorLeft, SettingKey::CalculatorTop, form, placesKnown);
+    if (FormVariables)
+        SavePlace(store, SettingKey::VariablesLeft, SettingKey::VariablesTop, *FormVariables,
+                  placesKnown);
     WriteSettingBool(store, SettingKey::VariablesShowWindow, form.SpeedButton7->isChecked());
     if (FormVariables) {
         for (int row = 0; row < VariablesWindow::RowCount; ++row)
@@ -166,8 +174,7 @@ void SaveWindows(const CalculatorWindow &form, IniStore &store) {
                              ToCp1250(FormVariables->ValueBox(row)->text()));
     }
     if (FormWykres) {
-        WriteSettingInteger(store, SettingKey::ChartLeft, FormWykres->x());
-        WriteSettingInteger(store, SettingKey::ChartTop, FormWykres->y());
+        SavePlace(store, SettingKey::ChartLeft, SettingKey::ChartTop, *FormWykres, placesKnown);
         WriteSettingInteger(store, SettingKey::ChartWidth, FormWykres->width());
         WriteSettingInteger(store, SettingKey::ChartHeight, FormWykres->height());
         WriteSettingInteger(store, SettingKey::ChartWindowsState,
@@ -265,7 +272,7 @@ void CalculatorWindow::FormClose() {
     // Reads the file as it stands now, so that keys written by others survive. A file that
     // can't be read throws here, before anything is written.
     IniStore store = OpenSettings(fileName);
-    SaveWindows(*this, store);
+    SaveWindows(*this, store, placesKnown_.value_or(WindowPlacesKnown()));
     SaveHistory(store, section::ChartEntries, *ComboBoxFun);
     SaveHistory(store, section::CalculatorEntries, *ComboBoxExpression);
     WriteSettingText(store, SettingKey::CalculatorMemo1, MemorySlot1);

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -94,6 +95,10 @@ public:
     // and makes "Rysuj" draw the function of x and y that it accepts.
     void EnableChartDrawing();
 
+    // Whether the window system tells where the windows stand, as the platform says unless set
+    // here. Where it doesn't, the close writes back no places: the file keeps those it had.
+    void SetPlacesKnown(bool known) { placesKnown_ = known; }
+
     // Whether the result field shows an error line (its text is pure red).
     bool ResultShowsError() const;
     // Whether the chart mode can be entered at all: the "Wykres" button is not hidden.
@@ -132,7 +137,7 @@ private:
 
     QStringList commandLine_;
     Anchors *anchors_;
-    void DrawFunction(QObject *sender, const std::string &text);
+    void DrawFunction(const std::string &text);
 
     bool chartDrawing_ = false;
     std::string lastDrawn_; // the function on the chart, in the chart mode that draws
@@ -140,6 +145,7 @@ private:
     bool closed_ = false;
     bool loadingSettings_ = false;    // while FormShow applies the settings file
     bool settingsUnreadable_ = false; // the first show could not read the settings file
+    std::optional<bool> placesKnown_; // unset: as the platform says
 };
 
 // The calculator window while it exists.

@@ -1,11 +1,14 @@
 #include "forms/WindowGeometry.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace ziffa {
 
@@ -114,8 +117,73 @@ int BoundedExtent(int value) {
     return std::clamp(value, 0, MaxClientExtent);
 }
 
+namespace {
+
+// The axis tests of a title bar against an available area.
+bool ShowsHeight(const QRect &titleBar, const QRect &area) {
+    return titleBar.top() >= area.top() && titleBar.bottom() <= area.bottom();
+}
+
+bool ShowsGrip(const QRect &titleBar, const QRect &area) {
+    const int overlap =
+        std::min(titleBar.right(), area.right()) - std::max(titleBar.left(), area.left()) + 1;
+    return overlap >= std::min(TitleBarGrip, titleBar.width());
+}
+
+// The squared distance between two rectangles, 0 where they meet.
+std::int64_t Distance(const QRect &a, const QRect &b) {
+    const std::int64_t dx = std::max({0, b.left() - a.right(), a.left() - b.right()});
+    const std::int64_t dy = std::max({0, b.top() - a.bottom(), a.top() - b.bottom()});
+    return dx * dx + dy * dy;
+}
+
+// The start of a stretch [start, start + length) moved least to lie within [low, high).
+int Within(int start, int length, int low, int high) {
+    if (length >= high - low)
+        return low;
+    return std::clamp(start, low, high - length);
+}
+
+} // namespace
+
+QPoint ReachablePlace(const QRect &frame, int titleHeight, const QList<QRect> &availableAreas) {
+    const QRect titleBar(frame.topLeft(), QSize(frame.width(), std::max(titleHeight, 1)));
+    const QRect *nearest = nullptr;
+    for (const QRect &area : availableAreas) {
+        if (ShowsHeight(titleBar, area) && ShowsGrip(titleBar, area))
+            return frame.topLeft();
+        if (!nearest || Distance(titleBar, area) < Distance(titleBar, *nearest))
+            nearest = &area;
+    }
+    if (!nearest)
+        return frame.topLeft();
+    QPoint place = frame.topLeft();
+    if (!ShowsGrip(titleBar, *nearest))
+        place.setX(Within(frame.left(), frame.width(), nearest->left(),
+                          nearest->left() + nearest->width()));
+    if (!ShowsHeight(titleBar, *nearest))
+        place.setY(Within(frame.top(), frame.height(), nearest->top(),
+                          nearest->top() + nearest->height()));
+    return place;
+}
+
+bool PlatformKnowsPlaces(QStringView platformName) {
+    return !platformName.startsWith(QLatin1String("wayland"));
+}
+
+bool WindowPlacesKnown() {
+    return PlatformKnowsPlaces(QGuiApplication::platformName());
+}
+
 void PlaceWindow(QWidget &window, int left, int top) {
     window.move(BoundedCoordinate(left), BoundedCoordinate(top));
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.push_back(screen->availableGeometry());
+    const QMargins frame = FrameOrEstimate(window);
+    // pos() is the frame's corner; the size is the client area's.
+    const QRect outer(window.pos(), window.size().grownBy(frame));
+    window.move(ReachablePlace(outer, frame.top(), areas));
 }
 
 void SizeClientArea(QWidget &window, int width, int height) {

@@ -5,7 +5,11 @@
 
 #include "settings/SettingsKeys.h"
 
+#include <QList>
 #include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QStringView>
 
 #include <functional>
 #include <optional>
@@ -23,8 +27,27 @@ inline constexpr int MaxClientExtent = 8192;
 int BoundedCoordinate(int value);
 int BoundedExtent(int value);
 
-// Moves a window's frame corner to a place of the file, bounded.
+// Moves a window's frame corner to a place of the file, bounded, and pulls it back within reach
+// (ReachablePlace, with the window's frame as far as it is known, FrameOrEstimate).
 void PlaceWindow(QWidget &window, int left, int top);
+
+// How much of a title bar a screen must show for the window to be reachable: its whole height
+// and this much of its width (all of it, where it is narrower).
+inline constexpr int TitleBarGrip = 40;
+
+// Where a window's frame is to stand for its title bar to be reachable. frame: the window's outer
+// rectangle; titleHeight: its title bar's height; availableAreas: each screen's area that windows
+// may take. A frame whose title bar a screen shows (TitleBarGrip) stays where it is. Otherwise
+// it moves, on each axis where the screen nearest to the title bar doesn't show it, just enough to
+// lie within that screen's area on that axis (its top or left edge at the area's, where it is the
+// larger). Without screens nothing moves.
+QPoint ReachablePlace(const QRect &frame, int titleHeight, const QList<QRect> &availableAreas);
+
+// Whether a platform tells a program where its windows stand and lets it place them. X11 and
+// Windows do; a Wayland compositor tells a client neither (positions read as some fixed corner).
+bool PlatformKnowsPlaces(QStringView platformName);
+// The same of the platform this program runs on.
+bool WindowPlacesKnown();
 // Gives a window a client size of the file, bounded; the window's own size limits apply too.
 void SizeClientArea(QWidget &window, int width, int height);
 

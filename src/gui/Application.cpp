@@ -5,6 +5,7 @@
 #include "forms/ChartWindow.h"
 #include "forms/HandlerGuard.h"
 #include "forms/VariablesWindow.h"
+#include "gui/Platform.h"
 #include "gui/SessionEnd.h"
 
 #include <QApplication>
@@ -105,6 +106,7 @@ void RunWindows(const WindowedCommand &command) {
 }
 
 int RunApplication(int &argc, char **argv) {
+    ChoosePlatform(argc, argv); // X11 through Xwayland in a Wayland session, unless chosen
     ZiffaApplication application(argc, argv);
     // The name under which the desktop lists the running program; the window says "Ziffa 3.2".
     QCoreApplication::setApplicationName(QStringLiteral("Ziffa 3.1"));

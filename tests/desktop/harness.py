@@ -350,7 +350,10 @@ class PopupMenus:
 class Ziffa:
     """The real program on the desktop, with a settings file of its own."""
 
-    def __init__(self, binary, folder, arguments=(), settings_text=None, environment=None):
+    def __init__(self, binary, folder, arguments=(), settings_text=None, environment=None,
+                 wait_active=True):
+        """environment: variables to set, or to remove where the value is None. wait_active:
+        wait until the window manager of this display makes the calculator window active."""
         self.binary = binary
         self.folder = folder
         self.settings = os.path.join(folder, "ziffa.ini")
@@ -359,13 +362,18 @@ class Ziffa:
                 file.write(settings_text)
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                    ZIFFA_SETTINGS=self.settings, LC_ALL="C.UTF-8", QT_QPA_PLATFORM="xcb")
-        env.update(environment or {})
+        for name, value in (environment or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         self.log = open(os.path.join(folder, "ziffa.log"), "w")
         self.process = subprocess.Popen([binary, *arguments], env=env, cwd=folder,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.app = wait_for("the program on the accessibility bus", self._find_app)
         self.calculator = wait_for("the calculator window", lambda: self.window(CALCULATOR))
-        wait_for("the calculator window active", lambda: active_window_name() == CALCULATOR)
+        if wait_active:
+            wait_for("the calculator window active", lambda: active_window_name() == CALCULATOR)
 
     def _find_app(self):
         check(self.process.poll() is None, "the program ended at start")

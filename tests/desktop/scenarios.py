@@ -15,6 +15,9 @@ dark     under a dark desktop theme (KDE's Breeze Dark colours, read by Qt's own
 scale2   at a scale factor of 2 the chart's lines are one device pixel wide
 orca     Orca speaks the result after Enter and the error line after a fault, also with the
          focus in the result field; the windows are frames; no unseen control in the tree
+wayland  in a nested mutter (Wayland, with Xwayland): X11 by default, on top, where the file says,
+         the typing kept after F6; natively on Wayland still usable, the file's places kept
+scaled   at scale factor 2: a place off the screen pulled back, one within reach kept
 
 ZIFFA_DESKTOP_SHOTS=FOLDER keeps screenshots of the moments worth looking at."""
 
@@ -29,6 +32,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ of harness.py in the source tree
 
+import compositor  # noqa: E402
 import harness  # noqa: E402
 from harness import (CALCULATOR, Failure, Ziffa, caret_and_selection, check, chord, click,  # noqa: E402
                      click_on, extents, find, frame_of, key, overlap, read_ini, states, text_of,
@@ -598,7 +602,8 @@ def orca(run):
 
 
 SCENARIOS = {"session": session, "history": history, "chart": chart, "dark": dark,
-             "scale2": scale2, "orca": orca}
+             "scale2": scale2, "orca": orca,
+             "wayland": compositor.wayland, "scaled": compositor.scaled}
 
 
 class Run:
@@ -627,10 +632,10 @@ class Run:
             self.desktop.screenshot(picture)
             print(f"  FAILED  {name}: {failure} (the screen: {picture})", flush=True)
 
-    def start(self, arguments=(), settings_text=None, environment=None):
+    def start(self, arguments=(), settings_text=None, environment=None, **options):
         ziffa = Ziffa.__new__(Ziffa)
         self.started.append(ziffa)
-        ziffa.__init__(self.binary, self.folder, arguments, settings_text, environment)
+        ziffa.__init__(self.binary, self.folder, arguments, settings_text, environment, **options)
         return ziffa
 
     def close(self):

@@ -151,6 +151,18 @@ TEST_F(ChartDrawingTest, ResizeAfterARefusedFunctionRedrawsTheLastDrawn) {
     EXPECT_EQ(PixelsOf(RGB(128, 0, 128)), 0);
 }
 
+// The window's first resize comes as it is shown, while the user may be typing already.
+TEST_F(ChartDrawingTest, ResizeLeavesAFunctionBeingTypedAlone) {
+    Draw(QStringLiteral("x*y"));
+    ziffa->ComboBoxFun->setEditText(QStringLiteral("X")); // a valid function, not drawn
+    wykres->resize(300, 200);
+    QTest::qWait(ChartWindow::ClearDelayMs + 300);
+    EXPECT_EQ(ziffa->ComboBoxFun->currentText(), QStringLiteral("X"));
+    EXPECT_FALSE(ziffa->ComboBoxFun->lineEdit()->hasSelectedText());
+    EXPECT_EQ(ziffa->ComboBoxFun->count(), 1) << "nothing added to the history";
+    EXPECT_GT(PixelsOf(RGB(128, 0, 128)), 100) << "the picture shown, at the new size";
+}
+
 TEST_F(ChartDrawingTest, ResetClearsTheGraph) {
     Draw(QStringLiteral("x*y"));
     Click(*ziffa, Qt::Key_R, Qt::ControlModifier);

@@ -16,7 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <QWindow>
@@ -255,7 +257,7 @@ TEST_F(SettingsTest, SavedStateComesBack) {
     ziffa->resize(530, ziffa->height());
     ziffa->move(300, 40);
     variables->move(10, 20);
-    wykres->move(-50, 1000);
+    wykres->move(-50, 300); // partly off the screen, its title bar within reach
     wykres->resize(640, 480);
     SetWindowStateOf(*wykres, WindowShowState::Maximised); // for when it is next shown
     const std::string saved = State();
@@ -450,10 +452,14 @@ TEST_F(SettingsTest, ChartWindowTakesItsStateAndSizeWhileHidden) {
 TEST_F(SettingsTest, ExtremePlacesAndSizesAreBounded) {
     StartWith("[Calculator]\nWidth=2147483647\nLeft=2147483647\nTop=-2147483648\n"
               "[Chart]\nLeft=-2147483648\nTop=2147483647\nWidth=-5\nHeight=2147483647\n");
-    EXPECT_EQ(ziffa->pos(), QPoint(MaxWindowCoordinate, -MaxWindowCoordinate));
+    // So far off, every window is pulled back: to the screen's top left corner where it is wider
+    // or taller than the screen, and the variables window, left of the calculator window, to the
+    // screen's left edge.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(ziffa->pos(), screen.topLeft());
     EXPECT_EQ(ziffa->width(), MaxClientExtent);
-    EXPECT_EQ(variables->pos(), QPoint(DefaultVariablesLeft(MaxWindowCoordinate), 1));
-    EXPECT_EQ(wykres->pos(), QPoint(-MaxWindowCoordinate, MaxWindowCoordinate));
+    EXPECT_EQ(variables->pos(), QPoint(screen.left(), 1));
+    EXPECT_EQ(wykres->pos(), screen.topLeft());
     EXPECT_EQ(wykres->size(), QSize(0, MaxClientExtent));
     ExpectGraphFillsTheChartWindow();
 
