@@ -62,12 +62,7 @@ class NestedMutter:
 
     def close(self):
         """mutter first, which ends Xwayland and its lock files; then what is left of its group."""
-        self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        harness.stop(self.process)
         with contextlib.suppress(ProcessLookupError):
             os.killpg(self.process.pid, signal.SIGKILL)
         self.log.close()

@@ -66,6 +66,16 @@ def run(*command, **kwargs):
 
 # ---- The private session: D-Bus, then the X server and the window manager.
 
+def stop(process):
+    """Ends a process we started: asked first, killed when it does not go within 10 s."""
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def enter_private_session(argv):
     """Runs the script again inside its own D-Bus session, with a runtime folder of its own (the
     accessibility bus puts its socket there). Returns only in the inner run."""
@@ -107,11 +117,7 @@ class Desktop:
 
     def close(self):
         for process in (self.openbox, self.xvfb):
-            process.terminate()
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
+            stop(process)
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def screenshot(self, path):
@@ -524,12 +530,7 @@ class ScreenReader:
             raise Failure(f"Orca did not say {text!r}; it said {self.spoken[since:]!r}")
 
     def close(self):
-        self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        stop(self.process)
         os.close(self._slave)
         os.close(self.master)
         self.log.close()
