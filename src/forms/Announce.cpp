@@ -39,10 +39,18 @@ Announcer::Announcer(QWidget &window) : QObject(&window), window_(window) {
 }
 
 void Announcer::Announce(const QString &text) {
+    const bool renamed = text != text_;
     text_ = text;
     if (!QAccessible::isActive())
         return;
-    QAccessibleEvent shown(QAccessible::queryAccessibleInterface(this), QAccessible::ObjectShow);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(this);
+    // The new name first: a screen reader that keeps the names it has read (Orca with the
+    // AT-SPI cache of newer desktops) would otherwise speak the text announced before.
+    if (renamed) {
+        QAccessibleEvent named(accessible, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
+    }
+    QAccessibleEvent shown(accessible, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }
 

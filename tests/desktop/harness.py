@@ -7,6 +7,7 @@ runs side by side never meet. Every wait has a time limit; nothing sleeps blindl
 
 import os
 import pty
+import re
 import shutil
 import subprocess
 import sys
@@ -161,12 +162,15 @@ def click_on(accessible, button=1):
 # ---- X windows: the window manager's view.
 
 def x_windows(name):
-    """The shown top-level windows with this caption."""
+    """The shown top-level windows with this caption: those the window manager manages (mutter 48
+    draws frames as windows of a helper program, captioned as the windows they frame)."""
     try:
         out = run("xdotool", "search", "--onlyvisible", "--name", f"^{name}$")
     except subprocess.CalledProcessError:
         return []
-    return [int(w) for w in out.split()]
+    listed = run("xprop", "-root", "_NET_CLIENT_LIST").partition("#")[2]
+    managed = {int(m, 16) for m in re.findall(r"0x[0-9a-fA-F]+", listed)}
+    return [int(w) for w in out.split() if int(w) in managed]
 
 
 def x_window(name):

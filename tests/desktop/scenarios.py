@@ -28,6 +28,7 @@ import shutil
 import sys
 import tempfile
 import time
+import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ of harness.py in the source tree
@@ -660,6 +661,7 @@ def main():
     except Exception as error:  # a tool that failed, or a check outside the points
         run.failed.append(repr(error))
         print(f"  FAILED  {error!r}", flush=True)
+        traceback.print_exc(file=sys.stdout)
     finally:
         run.close()
     print(f"{len(run.passed)} passed, {len(run.failed)} failed")
