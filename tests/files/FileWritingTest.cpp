@@ -40,6 +40,7 @@ namespace ziffa {
 namespace {
 
 namespace fs = std::filesystem;
+using test::NamesIn;
 using test::ReadBytes;
 using test::SessionText;
 using test::TempFolder;
@@ -146,15 +147,6 @@ Outcome RunProgram(const std::vector<std::string> &args) {
     std::string out = process.Output();
     const int status = process.Finish();
     return {status, std::move(out), ReadBytes(folder / "err")};
-}
-
-std::vector<std::string> NamesIn(const fs::path &folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        names.push_back(it->path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 bool HoldsTemporaryFile(const fs::path &folder) {

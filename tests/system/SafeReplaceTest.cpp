@@ -24,6 +24,7 @@ namespace ziffa {
 namespace {
 
 namespace fs = std::filesystem;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
@@ -32,15 +33,6 @@ mode_t ModeOf(const fs::path &file) {
     struct stat st {};
     EXPECT_EQ(::stat(file.c_str(), &st), 0);
     return st.st_mode & 07777;
-}
-
-std::vector<std::string> NamesIn(const fs::path &folder) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Sets the process's umask for a scope.
