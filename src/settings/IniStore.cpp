@@ -1,7 +1,7 @@
 #include "settings/IniStore.h"
 
-#include "system/LockedRead.h"
 #include "system/SafeReplace.h"
+#include "system/WholeFile.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,6 +2,7 @@
 
 #include "system/ErrnoText.h"
 #include "system/FileDescriptor.h"
+#include "system/FileLock.h"
 
 #include <algorithm>
 #include <array>
@@ -11,12 +12,10 @@
 #include <cstdint>
 #include <optional>
 #include <random>
-#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,34 +75,8 @@ void SyncFolder(const fs::path &folder) {
     }
 }
 
-// ---- Advisory locks. A lock dies with the process that holds it, which makes it the sure sign
-// of a save in progress.
-
-enum class Lock { Taken, Busy, Unsupported };
-
-Lock TryLock(int fd) {
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return Lock::Taken;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        return errno == EWOULDBLOCK ? Lock::Busy : Lock::Unsupported;
-    }
-}
-
-// Takes the lock, waiting up to the patience for another holder to let it go.
-Lock LockWithin(int fd, std::chrono::milliseconds patience) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    for (;;) {
-        const Lock lock = TryLock(fd);
-        if (lock != Lock::Busy || std::chrono::steady_clock::now() >= deadline) {
-            return lock;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
+// ---- Saves in progress. The advisory lock (FileLock) dies with the process that holds it, which
+// makes it the sure sign of a save in progress.
 
 bool ProcessLives(pid_t pid) {
     return pid <= 0 || ::kill(pid, 0) == 0 || errno == EPERM;
@@ -160,7 +133,7 @@ public:
             fs::path candidate = folder / name;
             fd_ = OpenFile(candidate, O_WRONLY | O_CREAT | O_EXCL, mode);
             if (fd_.valid()) {
-                TryLock(fd_.get());
+                TryLockFile(fd_.get(), LockKind::Exclusive);
                 path_ = std::move(candidate);
                 return;
             }
@@ -208,8 +181,9 @@ void RemoveLeftovers(const fs::path &folder, std::string_view base) noexcept {
             struct stat opened {};
             struct stat named {};
             if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-                TryLock(fd.get()) == Lock::Busy || ::lstat(path.c_str(), &named) != 0 ||
-                named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) {
+                TryLockFile(fd.get(), LockKind::Exclusive) == FileLock::Busy ||
+                ::lstat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+                named.st_ino != opened.st_ino) {
                 continue;
             }
             ::unlink(path.c_str());
@@ -430,7 +404,7 @@ void WriteInPlace(const fs::path &target, std::string_view contents, bool exists
         if (!S_ISREG(st.st_mode)) {
             throw FileError(target, kCannotWrite, NotRegularReason(st.st_mode));
         }
-        if (LockWithin(fd.get(), kLockPatience) == Lock::Busy) {
+        if (LockFileWithin(fd.get(), LockKind::Exclusive, kLockPatience) == FileLock::Busy) {
             throw FileError(target, kCannotWrite, "zapisuje go właśnie inny program");
         }
         WriteJournal(journal, FullPathOf(target), contents, target);
@@ -534,7 +508,7 @@ void RecoverInterruptedReplace(const fs::path &file, const fs::path &journalFold
         forget();
         fail("to nie jest zwykły plik");
     }
-    if (LockWithin(fd.get(), kLockPatience) == Lock::Busy) {
+    if (LockFileWithin(fd.get(), LockKind::Exclusive, kLockPatience) == FileLock::Busy) {
         forget();
         return; // a running save, which finishes itself
     }

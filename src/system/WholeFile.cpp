@@ -2,6 +2,7 @@
 
 #include "system/ErrnoText.h"
 #include "system/FileDescriptor.h"
+#include "system/FileLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,7 +27,11 @@ std::string NotRegularReason(mode_t mode) {
     return S_ISDIR(mode) ? "w jego miejscu jest folder" : "to nie jest zwykły plik";
 }
 
-std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSize) {
+namespace {
+
+// Reads all of a regular file, under a shared lock first when a patience for it is given.
+std::optional<std::string> ReadWhole(const fs::path &file, std::size_t maxSize,
+                                     std::optional<std::chrono::milliseconds> lockPatience) {
     // The message names the file and the reason; the user sees it as it stands.
     constexpr const char *kCannotRead = "Nie można odczytać pliku";
     // O_NONBLOCK: a FIFO in the file's place must not stall the open.
@@ -43,6 +48,17 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
     }
     if (!S_ISREG(st.st_mode)) {
         throw FileError(file, kCannotRead, NotRegularReason(st.st_mode));
+    }
+    // Where the file system has no locks, its writers take none either: the file is read as it
+    // stands. The text is read through the locked descriptor: its file may since have been
+    // replaced under its name, but never by half.
+    if (lockPatience &&
+        LockFileWithin(fd.get(), LockKind::Shared, *lockPatience) == FileLock::Busy) {
+        const auto ms = lockPatience->count();
+        throw FileError(
+            file, kCannotRead,
+            "zapisuje go właśnie inny program, który nie skończył w ciągu " +
+                (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms"));
     }
     const std::string tooLarge = "plik jest większy niż " + std::to_string(maxSize >> 20) + " MB";
     if (static_cast<std::uintmax_t>(st.st_size) > maxSize) {
@@ -73,6 +89,17 @@ std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSi
     }
     text.resize(got);
     return text;
+}
+
+} // namespace
+
+std::optional<std::string> ReadWholeFile(const fs::path &file, std::size_t maxSize) {
+    return ReadWhole(file, maxSize, std::nullopt);
+}
+
+std::optional<std::string>
+ReadWholeFileLocked(const fs::path &file, std::chrono::milliseconds patience, std::size_t maxSize) {
+    return ReadWhole(file, maxSize, patience);
 }
 
 } // namespace ziffa

@@ -1,7 +1,9 @@
 #pragma once
 
-// A file read whole, and the error that a file which can't be read or written throws (POSIX).
+// A file read whole (also under a lock that keeps out a writer in place), and the error that a file
+// which can't be read or written throws (POSIX).
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -43,5 +45,18 @@ inline constexpr std::size_t kMaxReadFileSize = std::size_t{128} << 20;
 // than maxSize.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path &file,
                                          std::size_t maxSize = kMaxReadFileSize);
+
+// How long a read waits for another process to finish writing the file in place.
+inline constexpr std::chrono::milliseconds kReadPatience = std::chrono::seconds(3);
+
+// Reads all of a regular file as ReadWholeFile does, but under a shared lock on the file: a
+// process that writes it in place (ReplaceFile) holds the lock exclusively from before it writes
+// the journal until the file is whole again, so the text read is never part old and part new,
+// however slow the writer. Waits up to patience for such a writer; throws FileError when it has
+// not finished by then, as for a file that can't be read. (Where the file system has no locks, the
+// writer takes none either, and the file is read as it stands.)
+std::optional<std::string> ReadWholeFileLocked(const std::filesystem::path &file,
+                                               std::chrono::milliseconds patience = kReadPatience,
+                                               std::size_t maxSize = kMaxReadFileSize);
 
 } // namespace ziffa
